@@ -1,0 +1,72 @@
+#include "platform/NumberConversion.h"
+
+#include "platform/Exception.h"
+#include "tests/support/RowName.h"
+
+#include <clocale>
+#include <gtest/gtest.h>
+
+namespace {
+
+struct NumberCase {
+    const char* Name;
+    const char* Text;
+    bool Valid;
+    double Value;
+};
+
+const NumberCase Cases[] = {
+    {"BlankThenNumber", " 19.53", true, 19.53},
+    {"MinusWithLeadingZero", "-01.20", true, -1.2},
+    {"PlusSign", "+5", true, 5.0},
+    {"TrailingBlanks", "5.3   ", true, 5.3},
+    {"Exponent", "1.5e2", true, 150.0},
+    {"ExponentSignedUpper", "25E-1", true, 2.5},
+    {"DigitsThenPoint", "7.", true, 7.0},
+    {"Underflow", "1e-400", true, 0.0},
+    {"CommaDecimal", "19,53", false, 0},
+    {"Empty", "", false, 0},
+    {"OnlyBlanks", "   ", false, 0},
+    {"PointFirst", ".5", false, 0},
+    {"SignAlone", "-", false, 0},
+    {"TabIsNotABlank", "\t5", false, 0},
+    {"ExponentWithoutDigits", "5e", false, 0},
+    {"InnerBlank", "1 9", false, 0},
+    {"Overflow", "1e400", false, 0},
+    {"Hexadecimal", "0x10", false, 0},
+    {"Infinity", "inf", false, 0},
+    {"TwoSigns", "+-5", false, 0},
+};
+
+class NumberConversion : public testing::TestWithParam<NumberCase> {};
+
+TEST_P(NumberConversion, FollowsTheGrammar) {
+    const NumberCase& c = GetParam();
+    if (c.Valid) {
+        EXPECT_DOUBLE_EQ(StrToFloat(c.Text), c.Value);
+    } else {
+        EXPECT_THROW(StrToFloat(c.Text), EConvertError);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, NumberConversion, testing::ValuesIn(Cases), RowName());
+
+TEST(NumberConversionMessage, NamesTheText) {
+    try {
+        StrToFloat("19,53");
+        FAIL();
+    } catch (const EConvertError& e) {
+        EXPECT_STREQ(e.what(), "'19,53' is not a valid floating point value");
+    }
+}
+
+TEST(NumberConversionLocale, CommaLocaleChangesNothing) {
+    const char* chosen = std::setlocale(LC_NUMERIC, "de_DE.UTF-8");
+    if (chosen == nullptr)
+        chosen = std::setlocale(LC_NUMERIC, "fr_FR.UTF-8");
+    EXPECT_DOUBLE_EQ(StrToFloat(" 19.53"), 19.53);
+    EXPECT_THROW(StrToFloat("19,53"), EConvertError);
+    std::setlocale(LC_NUMERIC, "C");
+}
+
+} // namespace

@@ -1,0 +1,69 @@
+#include "tools/sim/MeterReplies.h"
+
+#include <cmath>
+#include <cstdio>
+
+namespace {
+
+// A signed number as the meter writes it: a blank or "-", then the absolute value.
+std::string SignedField(double value, const char* layout) {
+    char digits[32];
+    std::snprintf(digits, sizeof digits, layout, std::fabs(value));
+    return std::string(value < 0 ? "-" : " ") + digits;
+}
+
+} // namespace
+
+TMeterReplies::TMeterReplies(TMeterOptions options) : Opts(std::move(options)) {}
+
+std::string TMeterReplies::ReadingLine(double magnitude, double temperature) const {
+    // Frequency and period follow the brightness roughly as a real sensor's do.
+    const double hz = std::pow(10.0, (21.5 - magnitude) / 2.5);
+    const double seconds = hz > 0 ? 1.0 / hz : 0.0;
+    char middle[64];
+    std::snprintf(middle, sizeof middle, "m,%010.0fHz,%010.0fc,%011.3fs,", hz, seconds * 460800.0,
+                  seconds);
+    std::string mag = SignedField(magnitude, "%05.2f");
+    if (Opts.NonNumeric)
+        mag = " 19,53";
+    return "r," + mag + middle + SignedField(temperature, "%05.1f") + "C";
+}
+
+std::string TMeterReplies::UnitInfoLine() const {
+    char line[64];
+    std::snprintf(line, sizeof line, "i,%08d,%08d,%08d,%08d", Opts.ProtocolVersion,
+                  Opts.ModelNumber, Opts.FeatureVersion, Opts.SerialNumber);
+    return line;
+}
+
+std::string TMeterReplies::CalibrationLine() const {
+    return "c,00000019.96m,0000199.361s, 019.0C,00000008.71m, 020.3C";
+}
+
+std::string TMeterReplies::IntervalReport() const {
+    return ReadingLine(17.0, Opts.Temperature.value_or(5.3)) + (Opts.NoCR ? "\n" : "\r\n");
+}
+
+std::string TMeterReplies::Finish(std::string line) const {
+    if (Opts.EmptyLine)
+        line.clear();
+    line += Opts.NoCR ? "\n" : "\r\n";
+    if (Opts.ShortReply != 0 && line.size() > Opts.ShortReply)
+        line.resize(Opts.ShortReply);
+    return line + Opts.Surplus;
+}
+
+std::string TMeterReplies::Answer(std::string_view command) {
+    if (command == "ix")
+        return Finish(UnitInfoLine());
+    if (command == "cx")
+        return Finish(CalibrationLine());
+    if (command != "rx")
+        return {};
+    // A slow drift through the night: brightness swings over about two hours of
+    // one-minute readings, the sensor cools slowly.
+    const double magnitude = Opts.Magnitude.value_or(19.5 + 0.8 * std::sin(Readings * 0.05));
+    const double temperature = Opts.Temperature.value_or(5.3 - 0.02 * Readings);
+    ++Readings;
+    return Finish(ReadingLine(magnitude, temperature));
+}
