@@ -1,0 +1,115 @@
+#pragma once
+
+// The date library: one instant as a Julian day number with a fraction of a day.
+//
+// Conventions
+// - The day starts at noon: whole numbers fall at noon, numbers ending in .5 at midnight.
+//   0.0 is noon of 1 January -4712 (Julian calendar); 2451545.0 is 2000-01-01 12:00 (J2000.0);
+//   2415018.5 is 1899-12-30 00:00, the epoch of TDateTime.
+// - Astronomical year numbering: year 0 exists and is 1 BC.
+// - Calendar: Julian before 15 October 1582, Gregorian from that day on. Two departures from
+//   the true calendar are part of the contract:
+//   * Set and SetMDY apply the Gregorian correction to all of October 1582, so 1 to 14 October
+//     are accepted and read back ten days early in the Julian calendar (4 October 1582 is
+//     built as 2299149.5, which reads back as 24 September 1582).
+//   * Month lengths (GetMonDays, and so the day test of Set) give February 29 days in every
+//     year divisible by 4: 29 February 1900 is accepted and equals 1 March 1900.
+//   * IsLeap, GetDoy and GetYear use the Gregorian leap rule in every year: GetDoy counts one
+//     day less after February in Julian century years such as 1500, and counts 15 October to
+//     31 December 1582 as if the calendar had always been Gregorian.
+// - Supported range: values from 0.0 upward. Set and GetMDY also work below 0 (the Julian
+//   calendar continues backwards); the clock-time accessors take the fraction relative to the
+//   whole part truncated toward zero and are not meaningful for negative values. The
+//   accessors read values beyond +-1e11 days (and NaN) as that bound.
+// - Resolution: clock times read back to the second (GetHMS), minute (GetHM) or millisecond
+//   (GetHMSMs), each rounded to the nearest unit; the last half unit before midnight reads as
+//   00:00 of the same calendar date (there is no carry into the date).
+// - Markers: MaxValue (all dark: the time does not occur because it stays dark all day) and
+//   MinValue (no dark: it never gets dark) are not dates. Only IsValid, IsNoDark, IsAllDark
+//   and the local-time corrections look at them; callers test IsValid before taking a value
+//   apart.
+// - No time scale is attached: the value is in whatever clock the caller uses.
+// - Failures: invalid calendar or clock fields raise EJdeError (astro/JdeError.h) with the
+//   message "The specified date/time is not valid: " and a reason; the value is unchanged.
+
+#include "platform/DateTime.h"
+#include "platform/Exception.h"
+#include "platform/Export.h"
+
+#include <limits>
+
+namespace astro {
+
+class NIGHTLUX_EXPORT TJde {
+public:
+    static constexpr double MaxValue = std::numeric_limits<double>::max();
+    static constexpr double MinValue = std::numeric_limits<double>::min();
+
+    TJde() = default;
+    TJde(double jd) : FJd(jd) {}
+    // Calendar date and clock time of the platform value, milliseconds dropped.
+    TJde(const TDateTime& dateTime);
+    TJde(const TJde&) = default;
+    TJde& operator=(const TJde&) = default;
+
+    // Setting from calendar fields; each raises EJdeError and leaves the value unchanged.
+    void Set(int month, int day, int year, double hours);
+    void Set(int month, int day, int year, int hour, int minute, int second);
+    void SetMDY(int month, int day, int year);
+    void SetHM(int hour, int minute, int twelveHour, int pm);
+    void SetBeginYr();
+    void SetEndYr();
+    void MergeDate(const TJde& other);
+    void MergeTime(const TJde& other);
+    void RoundToSec();
+    void SetNow();
+    void SetNowMs();
+    void SetToday();
+    void FromT(double t);
+
+    // Reading.
+    void GetMDY(int& month, int& day, int& year) const;
+    void GetHMS(int& hour, int& minute, int& second) const;
+    void GetHM(int& hour, int& minute, int twelveHour, int* pm) const;
+    void GetHMSMs(int& hour, int& minute, int& second, int& millisecond) const;
+    void Get(int& month, int& day, int& year, int& hour, int& minute, int& second) const;
+    int GetMinuteOfDay() const;
+    int GetDowk() const; // 0 = Sunday ... 6 = Saturday
+    const char* GetDowkName() const;
+    int GetDoy() const;
+    double GetYear() const;
+    static int GetMonDays(int month, int year);
+    bool IsLeap() const;
+    double GetT() const;
+    double GetDeltaT() const; // seconds
+    bool IsValid() const { return FJd != MinValue && FJd != MaxValue; }
+    bool IsNoDark() const { return FJd == MinValue; }
+    bool IsAllDark() const { return FJd == MaxValue; }
+    TJde CalcNextMidnite() const;
+
+    // Arithmetic in days and comparison.
+    TJde& operator++() { return *this += 1.0; }
+    TJde& operator--() { return *this -= 1.0; }
+    TJde& operator+=(double days) {
+        FJd += days;
+        return *this;
+    }
+    TJde& operator-=(double days) {
+        FJd -= days;
+        return *this;
+    }
+    TJde operator+(double days) const { return TJde(FJd + days); }
+    TJde operator-(double days) const { return TJde(FJd - days); }
+    bool operator<(const TJde& other) const { return FJd < other.FJd; }
+    bool operator<=(const TJde& other) const { return FJd <= other.FJd; }
+    bool operator==(const TJde& other) const { return FJd == other.FJd; }
+
+    // Same calendar date and clock time (rounded to the second) as a platform value. Raises
+    // EConvertError "Year is out of range" outside years 0..65535, and the platform's own
+    // conversion error for a date it cannot encode.
+    TDateTime AsDateTime() const;
+
+    double FJd = 0.0; // Julian day number with fraction
+};
+
+} // namespace astro
