@@ -37,8 +37,38 @@
 #include "platform/Export.h"
 
 #include <limits>
+#include <string>
 
 namespace astro {
+
+// Date layouts of AsString and SetAsText; the examples are for 14 March 2015 21:05:09.
+enum TDateFormat {
+    dfBlank,     // no date, but the blank before a time part is written
+    dfNone,      // no date and no blank
+    dfMDY,       // 03/14/2015
+    dfDMY,       // 14/03/2015
+    dfYMD,       // 2015/03/14
+    dfMD,        // 03/14
+    dfDM,        // 14/03
+    dfMonDY,     // Mar 14 2015
+    dfDMonY,     // 14 Mar 2015
+    dfYMonD,     // 2015 Mar 14
+    dfMonD,      // Mar 14
+    dfDMon,      // 14 Mar
+    dfDowk,      // Sat
+    dfYMDDecimal // 2015/03/14.8786
+};
+
+// Time layouts of AsString and SetAsText.
+enum TTimeFormat {
+    tfNone,
+    tfHMS,     // 21:05:09
+    tfHM,      // 21:05
+    tfH,       // 21 hrs
+    tfHMSAmPm, // 09:05:09p
+    tfHMAmPm,  // 09:05p
+    tfHAmPm    // 09p
+};
 
 class NIGHTLUX_EXPORT TJde {
 public:
@@ -108,6 +138,19 @@ public:
     // EConvertError "Year is out of range" outside years 0..65535, and the platform's own
     // conversion error for a date it cannot encode.
     TDateTime AsDateTime() const;
+
+    // Text forms (UTF-8; names and separators are fixed, the same in every locale).
+    // AsString never fails. SetAsText reads the date layouts dfMDY, dfDMY, dfYMD, dfMonDY,
+    // dfDMonY and dfYMonD, and the time layouts tfHMS and tfHM (hour and minute; seconds are
+    // not read) and tfHMSAmPm and tfHMAmPm (hour, minute and an am/pm word); it raises
+    // EJdeError with the reason "Unsupported date/time format.", "Invalid month.",
+    // "Invalid day of month.", "Invalid year." or "Invalid time.", in that order, and leaves
+    // the value unchanged. A digit field too long for an int raises EConvertError.
+    // AsXsdDateTime gives 2015-03-14T21:05:09 and raises EConvertError "Year is out of range"
+    // outside years 0..65535.
+    std::string AsString(TDateFormat dateFormat, TTimeFormat timeFormat) const;
+    void SetAsText(const std::string& text, TDateFormat dateFormat, TTimeFormat timeFormat);
+    std::string AsXsdDateTime() const;
 
     double FJd = 0.0; // Julian day number with fraction
 };
