@@ -35,9 +35,14 @@
 #include "platform/DateTime.h"
 #include "platform/Exception.h"
 #include "platform/Export.h"
+#include "platform/SystemTime.h"
 
+#include <cstdint>
 #include <limits>
 #include <string>
+#include <type_traits>
+
+struct TTimeZoneInfo;
 
 namespace astro {
 
@@ -152,7 +157,61 @@ public:
     void SetAsText(const std::string& text, TDateFormat dateFormat, TTimeFormat timeFormat);
     std::string AsXsdDateTime() const;
 
+    // Daylight saving in a zone, for the calendar year of this value. A zone whose standard
+    // changeover is set but whose daylight changeover is missing raises EDstError.
+    TJde DstStart(const TTimeZoneInfo& zone) const;
+    TJde DstEnd(const TTimeZoneInfo& zone) const;
+    // North (start before end): start < value < end. South: value < end or value >= start.
+    bool IsDst(const TTimeZoneInfo& zone) const;
+    // Universal time to local clock time and back; markers stay as they are, and a failed
+    // rule leaves the value unchanged.
+    TJde& CorrectToLocal(const TTimeZoneInfo& zone);
+    TJde& CorrectFromLocal(const TTimeZoneInfo& zone);
+
     double FJd = 0.0; // Julian day number with fraction
 };
 
+// A changeover that is needed is missing or malformed.
+class NIGHTLUX_EXPORT EDstError : public Exception {
+public:
+    EDstError() : Exception("DST rules are missing.") {}
+};
+
 } // namespace astro
+
+// A time zone: exactly the fields of the platform's time-zone record, in its order, so that
+// it can be filled from the platform's settings by one copy. A changeover (SYSTEMTIME) is
+// either absolute (wYear != 0: that date and time) or a rule (wYear == 0: the wDay-th
+// weekday wDayOfWeek of month wMonth at wHour:wMinute:wSecond, wDay 1..5, 5 = the last);
+// wMonth 0 means none.
+struct NIGHTLUX_EXPORT TTimeZoneInfo {
+    std::int32_t Bias = 0; // minutes: universal = local standard + Bias
+    char16_t StandardName[32] = {};
+    SYSTEMTIME StandardDate{}; // to standard time; wMonth 0: no daylight saving
+    std::int32_t StandardBias = 0;
+    char16_t DaylightName[32] = {};
+    SYSTEMTIME DaylightDate{};     // to daylight time
+    std::int32_t DaylightBias = 0; // minutes of the shift; its sign is ignored
+
+    // Every field, the names in full (also after their terminating zero).
+    bool operator==(const TTimeZoneInfo&) const = default;
+
+    int GetBiasMins() const { return Bias; }
+    double GetBiasHrs() const { return Bias / 60.0; }
+    double GetBiasDays() const { return Bias / 1440.0; }
+    double GetDstBiasDays() const;
+    bool HasDst() const { return StandardDate.wMonth != 0; }
+};
+static_assert(std::is_standard_layout_v<TTimeZoneInfo> &&
+              std::is_trivially_copyable_v<TTimeZoneInfo> && sizeof(TTimeZoneInfo) == 172);
+
+// The changeover instant in the given year (a rule) or its fixed date (absolute, milliseconds
+// dropped; the year is not used), in whatever clock the caller's values use. Raises
+// EDstError for month 0, a weekday above 6 or a rule's wDay above 5; EJdeError for a rule's
+// month above 12 or a time of 24:00 or later; EConvertError for an absolute date the
+// platform cannot encode.
+NIGHTLUX_EXPORT astro::TJde SystemTimeToJde(const SYSTEMTIME& st, int year);
+
+// "5th Sun in Oct" for a rule, "None" for an empty rule, the locale's short date for an
+// absolute changeover ("unknown" when it cannot be converted). Never raises.
+NIGHTLUX_EXPORT std::string SystemTimeAsString(const SYSTEMTIME& st);

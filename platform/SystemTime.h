@@ -14,6 +14,8 @@ struct SYSTEMTIME {
     std::uint16_t wMinute = 0;
     std::uint16_t wSecond = 0;
     std::uint16_t wMilliseconds = 0;
+
+    bool operator==(const SYSTEMTIME&) const = default;
 };
 static_assert(sizeof(SYSTEMTIME) == 16);
 
