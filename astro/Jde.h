@@ -7,7 +7,7 @@
 //   0.0 is noon of 1 January -4712 (Julian calendar); 2451545.0 is 2000-01-01 12:00 (J2000.0);
 //   2415018.5 is 1899-12-30 00:00, the epoch of TDateTime.
 // - Astronomical year numbering: year 0 exists and is 1 BC.
-// - Calendar: Julian before 15 October 1582, Gregorian from that day on. Two departures from
+// - Calendar: Julian before 15 October 1582, Gregorian from that day on. Three departures from
 //   the true calendar are part of the contract:
 //   * Set and SetMDY apply the Gregorian correction to all of October 1582, so 1 to 14 October
 //     are accepted and read back ten days early in the Julian calendar (4 October 1582 is
