@@ -1,0 +1,41 @@
+#pragma once
+
+#include "platform/Exception.h"
+
+#include <chrono>
+#include <optional>
+#include <string>
+#include <vector>
+
+// A command line that nightlux-read cannot run; the message says why.
+class EUsageError : public Exception {
+public:
+    using Exception::Exception;
+};
+
+// The command line of nightlux-read. The connection entries are kept as typed: they go
+// through the window's entry checks once the saved record has been merged with them.
+struct THeadlessOptions {
+    bool Help = false;
+    std::optional<int> ModelIndex;              // --model, an index of ModelNames()
+    std::optional<std::string> Host;            // --host
+    std::optional<std::string> Port;            // --port
+    std::optional<std::string> Timeout;         // --timeout, seconds
+    std::optional<std::string> ComPort;         // --serial
+    std::optional<std::chrono::seconds> Period; // --every (minutes) or --every-seconds
+    std::optional<int> Count;                   // --count
+    std::optional<std::string> FileName;        // --file
+    bool Csv = false;                           // --csv
+};
+
+// Reads the arguments (without the program name). Options take their value as the next
+// argument or after "=". Raises EUsageError for an unknown option, a missing value, a model,
+// period or count out of range, or --count without a period.
+THeadlessOptions ParseHeadlessOptions(const std::vector<std::string>& args);
+
+// The model index of a --model value: LE, LR, LU or LU-DL, or a model list text such as
+// "LU (USB)", letter case ignored; nullopt for anything else.
+std::optional<int> ModelIndexOf(const std::string& name);
+
+// The text of --help.
+std::string HeadlessUsage();

@@ -1,0 +1,38 @@
+#pragma once
+
+#include <chrono>
+#include <csignal>
+
+// What a reading loop waits with: the time until its next reading, cut short by a request
+// to stop.
+class TStopWaiter {
+public:
+    using TClock = std::chrono::steady_clock;
+
+    virtual ~TStopWaiter() = default;
+    virtual bool IsStopRequested() const = 0;
+    // Waits until time; false, without waiting further, once a stop is requested.
+    virtual bool WaitUntil(TClock::time_point time) = 0;
+};
+
+// SIGINT and SIGTERM as a request to stop. While the object lives both signals are
+// blocked, so they never interrupt a read cycle or a write: they stay pending until
+// WaitUntil lets them through, and then end its wait at once. For a single-threaded
+// program; one object at a time.
+class TStopSignals : public TStopWaiter {
+public:
+    TStopSignals();
+    TStopSignals(const TStopSignals&) = delete;
+    TStopSignals& operator=(const TStopSignals&) = delete;
+    ~TStopSignals() override;
+
+    bool IsStopRequested() const override;
+    bool WaitUntil(TClock::time_point time) override;
+    // Which signal asked to stop; 0 while none has.
+    int GetStopSignal() const;
+
+private:
+    sigset_t Previous;
+    struct sigaction PreviousInt;
+    struct sigaction PreviousTerm;
+};
