@@ -69,7 +69,7 @@ std::string Trim(const std::string& s) {
 }
 
 std::string TrimAndDequote(const std::string& s) {
-    const std::string trimmed = Trim(s);
+    std::string trimmed = Trim(s);
     if (trimmed.size() >= 2 && trimmed.front() == '"' && trimmed.back() == '"')
         return trimmed.substr(1, trimmed.size() - 2);
     return trimmed;
