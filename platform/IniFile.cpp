@@ -294,6 +294,8 @@ bool TIniFile::ReadBool(const std::string& section, const std::string& key,
 
 void TIniFile::WriteString(const std::string& section, const std::string& key,
                            const std::string& value) {
+    if (FileName.empty())
+        WriteFailed(FileName, std::strerror(ENOENT));
     CheckFormat(FileName, section, key, value);
 
     // A symbolic link is followed, so the link stays and its target is replaced.

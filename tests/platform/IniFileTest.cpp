@@ -196,6 +196,12 @@ TEST_F(IniFileTest, AMissingFolderIsAnErrorAndNothingIsCreated) {
     EXPECT_TRUE(Entries().empty());
 }
 
+TEST_F(IniFileTest, AnEmptyFileNameIsAnError) {
+    TIniFile ini("");
+    EXPECT_EQ(ini.ReadString("SQM", "Timer", "none"), "none");
+    EXPECT_THROW(ini.WriteString("SQM", "Timer", "20"), EIniFileError);
+}
+
 TEST_F(IniFileTest, ASymbolicLinkIsFollowed) {
     const std::string target = Folder.File("real.ini");
     WriteBytes(target, "[SQM]\nTimer=5\n");
