@@ -99,6 +99,17 @@ bool OpenForAppend(TPosixFile& file, const std::string& fileName, bool& created)
     return status >= 0 && ::fcntl(file.Get(), F_SETFL, status & ~O_NONBLOCK) == 0;
 }
 
+// Takes back what a failed write left, so that no torn line stays behind: removes the file
+// this call created, or cuts an existing file back to oldSize (not for a device: -1).
+void TakeBack(TPosixFile& file, const std::string& fileName, bool created, off_t oldSize) {
+    if (created) {
+        ::unlink(fileName.c_str());
+    } else if (oldSize >= 0 && ::ftruncate(file.Get(), oldSize) != 0) {
+        // The failure is reported all the same; nothing more can be done here.
+    }
+    file.Close();
+}
+
 bool Save(const std::string& fileName, const TDmSQMBase& link,
           const std::function<std::string()>& build) {
     const std::string record = ReadingRecordLine(link);
@@ -125,12 +136,7 @@ bool Save(const std::string& fileName, const TDmSQMBase& link,
     bytes += FileEncoding(record) + "\r\n";
 
     if (file.WriteAll(bytes) != 0) {
-        // Take back what was written, so that no torn line stays behind.
-        if (created)
-            ::unlink(fileName.c_str());
-        else if (regular)
-            [[maybe_unused]] const int ignored = ::ftruncate(file.Get(), opened.st_size);
-        file.Close();
+        TakeBack(file, fileName, created, regular ? opened.st_size : -1);
         ReportFailure(fileName);
         return false;
     }
