@@ -105,9 +105,10 @@ private:
                 Link->Connect();
                 Link->ReadUnitInfo();
                 Link->ReadReading();
-                Print(Options.Csv ? ReadingRecordLine(*Link) + "\n" : ReadingFieldLines(*Link));
+                stored =
+                    Print(Options.Csv ? ReadingRecordLine(*Link) + "\n" : ReadingFieldLines(*Link));
                 if (Options.FileName)
-                    stored = SaveReadingToFile(*Options.FileName, *Link);
+                    stored = SaveReadingToFile(*Options.FileName, *Link) && stored;
             } catch (...) {
                 Link->Disconnect();
                 throw;
@@ -122,11 +123,17 @@ private:
         return false;
     }
 
-    void Print(const std::string& reading) {
+    // False, after saying so, when the output cannot be written (a full disk behind it).
+    bool Print(const std::string& reading) {
         if (Printed && !Options.Csv)
             Out << '\n';
         Out << reading << std::flush;
         Printed = true;
+        if (Out)
+            return true;
+        Out.clear();
+        Report("Could not write the reading to the standard output.");
+        return false;
     }
 
     // Continuous readings mark each message with the time, for the night's log.
@@ -225,7 +232,7 @@ int RunHeadlessReader(const std::vector<std::string>& args, const std::string& s
         options = ParseHeadlessOptions(args);
         if (options.Help) {
             out << HeadlessUsage() << std::flush;
-            return 0;
+            return out ? 0 : 1;
         }
         connection = ConnectionFromRecord(ReadSavedRecord(settingsFile));
         ApplyOptions(options, connection);

@@ -93,4 +93,10 @@ TEST_F(HeadlessReader, LaterConversionErrorsAreReportedAsTheWindowsTicksReportTh
     EXPECT_EQ(Meter.GetCounts().Connections, 2);
 }
 
+TEST_F(HeadlessReader, OutputThatCannotBeWrittenFailsTheRun) {
+    Out.setstate(std::ios::badbit);
+    EXPECT_EQ(Run({}), 1);
+    EXPECT_EQ(Err.str(), "Could not write the reading to the standard output.\n");
+}
+
 } // namespace
