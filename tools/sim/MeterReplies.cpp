@@ -47,6 +47,8 @@ std::string TMeterReplies::IntervalReport() const {
 std::string TMeterReplies::Finish(std::string line) const {
     if (Opts.EmptyLine)
         line.clear();
+    if (line.size() < Opts.LongLine)
+        line.append(Opts.LongLine - line.size(), '#');
     line += Opts.NoCR ? "\n" : "\r\n";
     if (Opts.ShortReply != 0 && line.size() > Opts.ShortReply)
         line.resize(Opts.ShortReply);
