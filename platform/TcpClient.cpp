@@ -177,7 +177,6 @@ std::string TTcpClient::ReadLn() {
     if (!Socket)
         throw ETcpUsageError("Not connected.");
     const Clock::time_point deadline = DeadlineAfter(ReadTimeout);
-    const std::string operation = "Receiving from " + Endpoint();
     const std::string tooLong = "A line received from " + Endpoint() + " is longer than " +
                                 std::to_string(MaxLineLength) + " bytes.";
     std::size_t searched = 0;
@@ -198,12 +197,21 @@ std::string TTcpClient::ReadLn() {
         if (Input.size() > MaxLineLength)
             throw ELineTooLong(tooLong);
         searched = Input.size();
+        if (!Receive(deadline)) {
+            TimedOut = true;
+            return {};
+        }
+    }
+}
 
+bool TTcpClient::Receive(Clock::time_point deadline) {
+    const std::string operation = "Receiving from " + Endpoint();
+    for (;;) {
         char chunk[4096];
         const ssize_t n = ::recv(Socket.Get(), chunk, sizeof chunk, 0);
         if (n > 0) {
             Input.append(chunk, static_cast<std::size_t>(n));
-            continue;
+            return true;
         }
         if (n == 0)
             throw EConnectionClosed("The connection to " + Endpoint() +
@@ -213,11 +221,21 @@ std::string TTcpClient::ReadLn() {
             continue;
         if (error != EAGAIN && error != EWOULDBLOCK)
             ThrowSocketError(operation, error);
-        if (!WaitFor(Socket.Get(), POLLIN, deadline, operation)) {
-            TimedOut = true;
-            return {};
-        }
+        if (!WaitFor(Socket.Get(), POLLIN, deadline, operation))
+            return false;
     }
+}
+
+std::size_t TTcpClient::CheckForInput(std::chrono::milliseconds timeout) {
+    if (!Socket)
+        throw ETcpUsageError("Not connected.");
+    const Clock::time_point deadline = Clock::now() + timeout;
+    if (Input.empty() && !Receive(deadline))
+        return 0;
+    int waiting = 0;
+    while (::ioctl(Socket.Get(), FIONREAD, &waiting) == 0 && waiting > 0 && Receive(deadline)) {
+    }
+    return Input.size();
 }
 
 void TTcpClient::DiscardInput() noexcept {

@@ -91,9 +91,15 @@ public:
     bool ReadLnTimedOut() const { return TimedOut; }
     // Throws away the input received so far; what arrives later is kept.
     void DiscardInput() noexcept;
+    // Waits up to timeout for input and takes in all that has arrived; returns the number of
+    // bytes received and not yet returned by ReadLn.
+    std::size_t CheckForInput(std::chrono::milliseconds timeout);
 
 private:
     void CheckCanConnect();
+    // Receives what is there into Input, waiting until the deadline for the first byte;
+    // false on time-out.
+    bool Receive(std::chrono::steady_clock::time_point deadline);
     TFileDescriptor OpenConnection(const struct sockaddr_in& address) const;
     std::chrono::steady_clock::time_point DeadlineAfter(std::chrono::milliseconds timeout) const;
     std::string Endpoint() const;
