@@ -212,9 +212,9 @@ void TTcpMeterServer::Close(std::list<TClient>::iterator client, bool reset) {
     if (reset)
         ResetOnClose(client->Socket);
     Clients.erase(client);
-    Update([](TMeterServerCounts& counts) { --counts.OpenConnections; });
     if (Clients.empty())
-        SetListening(true);
+        SetListening(true); // before telling: a client that waits for the close may connect
+    Update([](TMeterServerCounts& counts) { --counts.OpenConnections; });
 }
 
 int TTcpMeterServer::MillisecondsToNextDue() const {
