@@ -1,9 +1,9 @@
 #include "platform/NumberConversion.h"
 
 #include "platform/Exception.h"
+#include "tests/support/CommaLocale.h"
 #include "tests/support/RowName.h"
 
-#include <clocale>
 #include <gtest/gtest.h>
 
 namespace {
@@ -61,12 +61,17 @@ TEST(NumberConversionMessage, NamesTheText) {
 }
 
 TEST(NumberConversionLocale, CommaLocaleChangesNothing) {
-    const char* chosen = std::setlocale(LC_NUMERIC, "de_DE.UTF-8");
-    if (chosen == nullptr)
-        chosen = std::setlocale(LC_NUMERIC, "fr_FR.UTF-8");
-    EXPECT_DOUBLE_EQ(StrToFloat(" 19.53"), 19.53);
-    EXPECT_THROW(StrToFloat("19,53"), EConvertError);
-    std::setlocale(LC_NUMERIC, "C");
+    const TCommaLocale comma;
+    if (!comma.IsActive())
+        GTEST_SKIP() << "no locale with a decimal comma could be set";
+    for (const NumberCase& c : Cases) {
+        SCOPED_TRACE(c.Name);
+        if (c.Valid) {
+            EXPECT_DOUBLE_EQ(StrToFloat(c.Text), c.Value);
+        } else {
+            EXPECT_THROW(StrToFloat(c.Text), EConvertError);
+        }
+    }
 }
 
 } // namespace
