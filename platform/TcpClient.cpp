@@ -229,10 +229,12 @@ bool TTcpClient::Receive(Clock::time_point deadline) {
 std::size_t TTcpClient::CheckForInput(std::chrono::milliseconds timeout) {
     if (!Socket)
         throw ETcpUsageError("Not connected.");
+    const std::string operation = "Receiving from " + Endpoint();
     const Clock::time_point deadline = Clock::now() + timeout;
-    if (Input.empty() && !Receive(deadline))
-        return 0;
     int waiting = 0;
+    if (::ioctl(Socket.Get(), FIONREAD, &waiting) == 0 && waiting == 0 &&
+        !WaitFor(Socket.Get(), POLLIN, deadline, operation))
+        return Input.size();
     while (::ioctl(Socket.Get(), FIONREAD, &waiting) == 0 && waiting > 0 && Receive(deadline)) {
     }
     return Input.size();

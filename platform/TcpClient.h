@@ -91,8 +91,8 @@ public:
     bool ReadLnTimedOut() const { return TimedOut; }
     // Throws away the input received so far; what arrives later is kept.
     void DiscardInput() noexcept;
-    // Waits up to timeout for input and takes in all that has arrived; returns the number of
-    // bytes received and not yet returned by ReadLn.
+    // Waits up to timeout for new input and takes in all that has arrived; returns the
+    // number of bytes received and not yet returned by ReadLn.
     std::size_t CheckForInput(std::chrono::milliseconds timeout);
 
 private:
