@@ -69,7 +69,8 @@ public:
     const std::string& GetHost() const { return Host; }
     int GetPort() const { return Port; }
 
-    // Called once the connection is open, before Connect returns.
+    // Called once the connection is open, before Connect returns; what it throws reaches
+    // the caller of Connect with the connection left open.
     std::function<void()> OnConnected;
 
     // Resolves the host (IPv4; the lookup is outside the connect time-out) and opens the

@@ -97,7 +97,9 @@ INSTANTIATE_TEST_SUITE_P(
                     BadCase{"PortTooLarge", {"--tcp", "65536"}, "65536"},
                     BadCase{"PortNotANumber", {"--tcp", "10001x"}, "10001x"},
                     BadCase{"NegativeDelay", {"--delay", "-5"}, "-5"},
-                    BadCase{"CommaMagnitude", {"--magnitude", "19,53"}, "19,53"}),
+                    BadCase{"CommaMagnitude", {"--magnitude", "19,53"}, "19,53"},
+                    BadCase{"MagnitudeTooWide", {"--magnitude", "100"}, "100"},
+                    BadCase{"TemperatureTooWide", {"--temperature", "-1000"}, "-1000"}),
     RowName());
 
 } // namespace

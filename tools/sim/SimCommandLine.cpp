@@ -4,6 +4,7 @@
 #include "platform/NumberConversion.h"
 
 #include <charconv>
+#include <cstdio>
 #include <functional>
 #include <map>
 
@@ -33,16 +34,28 @@ public:
         return value;
     }
 
-    double Number(const std::string& option) {
+    // A decimal number that fits the reply's six-character field.
+    double Number(const std::string& option, double min, double max) {
         const std::string& text = Value(option);
+        double value = 0;
         try {
-            return StrToFloat(text);
+            value = StrToFloat(text);
         } catch (const EConvertError& e) {
             throw Exception("Option " + option + ": " + e.what() + ".");
         }
+        if (value < min || value > max)
+            throw Exception("Option " + option + " takes a number from " + Format(min) + " to " +
+                            Format(max) + ", not '" + text + "'.");
+        return value;
     }
 
 private:
+    static std::string Format(double value) {
+        char text[32];
+        std::snprintf(text, sizeof text, "%g", value);
+        return text;
+    }
+
     const std::vector<std::string>& Args;
     std::size_t Next = 0;
 };
@@ -90,8 +103,10 @@ const std::map<std::string, TOptionHandler>& Handlers() {
         {"--many-clients", [](auto&, auto& c, auto&) { c.Meter.RefuseSecondClient = false; }},
         {"--reports",
          [](auto& a, auto& c, auto& o) { c.Meter.QueuedReports = int(a.Integer(o, 0, 1000)); }},
-        {"--magnitude", [](auto& a, auto& c, auto& o) { c.Meter.Magnitude = a.Number(o); }},
-        {"--temperature", [](auto& a, auto& c, auto& o) { c.Meter.Temperature = a.Number(o); }},
+        {"--magnitude",
+         [](auto& a, auto& c, auto& o) { c.Meter.Magnitude = a.Number(o, -99.99, 99.99); }},
+        {"--temperature",
+         [](auto& a, auto& c, auto& o) { c.Meter.Temperature = a.Number(o, -999.9, 999.9); }},
         {"--serial-number",
          [](auto& a, auto& c, auto& o) {
              c.Meter.SerialNumber = int(a.Integer(o, 0, 99'999'999));
