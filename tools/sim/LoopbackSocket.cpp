@@ -26,12 +26,13 @@ void ThrowLoopbackError(const std::string& operation, int error) {
                        error);
 }
 
-TFileDescriptor BindLoopback(std::uint16_t port) {
+TFileDescriptor BindLoopback(std::uint16_t port, TReuse reuse) {
     TFileDescriptor socket(::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0));
     if (!socket)
         ThrowLoopbackError("Creating a socket", errno);
     const int on = 1;
-    if (::setsockopt(socket.Get(), SOL_SOCKET, SO_REUSEADDR, &on, sizeof on) != 0)
+    if (reuse == TReuse::ReuseAddress &&
+        ::setsockopt(socket.Get(), SOL_SOCKET, SO_REUSEADDR, &on, sizeof on) != 0)
         ThrowLoopbackError("Setting SO_REUSEADDR", errno);
     const sockaddr_in address = LoopbackAddress(port);
     if (::bind(socket.Get(), reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0)

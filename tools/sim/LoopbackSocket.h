@@ -8,9 +8,12 @@
 // Sockets on 127.0.0.1 for the simulated meter and for tests of failing connections.
 // Failures raise ESocketError.
 
-// A TCP socket bound to 127.0.0.1 at port (0 = a free port), address reusable, not yet
-// listening; close-on-exec and non-blocking.
-TFileDescriptor BindLoopback(std::uint16_t port);
+enum class TReuse { Exclusive, ReuseAddress };
+
+// A TCP socket bound to 127.0.0.1 at port (0 = a free port), not yet listening;
+// close-on-exec and non-blocking. With ReuseAddress (SO_REUSEADDR) a second such socket
+// may bind the same port while neither listens.
+TFileDescriptor BindLoopback(std::uint16_t port, TReuse reuse = TReuse::Exclusive);
 std::uint16_t LocalPort(const TFileDescriptor& socket);
 // Makes the socket's close reset the connection instead of closing it in order.
 void ResetOnClose(const TFileDescriptor& socket);

@@ -18,14 +18,14 @@ constexpr std::size_t MaxInbound = 64; // a real meter ignores what is not a com
 
 TTcpMeterServer::TTcpMeterServer(TMeterOptions options, std::uint16_t port)
     : Replies(options), Options(std::move(options)) {
+    // The listener is bound by port number, so that the port stays ours while it stops
+    // listening. A free port is found by a second socket that holds it meanwhile.
     if (port == 0) {
-        // The port must be bound by its number so that it stays ours while the server
-        // stops listening; a second socket on a free port holds it meanwhile.
-        const TFileDescriptor probe = BindLoopback(0);
+        const TFileDescriptor probe = BindLoopback(0, TReuse::ReuseAddress);
         port = LocalPort(probe);
-        Listener = BindLoopback(port);
+        Listener = BindLoopback(port, TReuse::ReuseAddress);
     } else {
-        Listener = BindLoopback(port);
+        Listener = BindLoopback(port, TReuse::ReuseAddress);
     }
     Port = port;
     if (!SetListening(true))
