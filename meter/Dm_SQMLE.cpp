@@ -22,7 +22,7 @@ const char* const NoReading =
 } // namespace
 
 TDmSQMLE::~TDmSQMLE() {
-    Disconnect();
+    TDmSQMLE::Disconnect();
 }
 
 void TDmSQMLE::Connect() {

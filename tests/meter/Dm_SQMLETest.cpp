@@ -361,9 +361,9 @@ TEST(SqmLeStaleInput, SeveralQueuedReports) {
     TTcpMeterServer meter(options);
     auto link = MakeLink(meter.GetPort());
     link->Connect();
-    ASSERT_TRUE(meter.WaitUntil([](const auto& c) { return c.BytesSent == 3 * 57; }, 5s));
+    ASSERT_TRUE(meter.WaitUntil([](const auto& c) { return c.BytesSent == 3u * 57; }, 5s));
     const auto deadline = Clock::now() + 5s;
-    while (link->Tcp.CheckForInput(100ms) < 3 * 57 && Clock::now() < deadline) {
+    while (link->Tcp.CheckForInput(100ms) < 3u * 57 && Clock::now() < deadline) {
     }
     link->ReadUnitInfo();
     EXPECT_EQ(link->GetSerialNumber(), "00005533");

@@ -32,6 +32,7 @@ public:
         posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
         args.insert(args.begin(), NIGHTLUX_METER_SIM);
         std::vector<char*> argv;
+        argv.reserve(args.size() + 1);
         for (std::string& arg : args)
             argv.push_back(arg.data());
         argv.push_back(nullptr);
