@@ -50,6 +50,15 @@ std::string SqmMessage(Call call) {
     return "(no ESqm)";
 }
 
+// Waits until the link has received at least this many bytes that nobody has read.
+bool Unread(TDmSQMLE& link, std::size_t bytes) {
+    const auto deadline = Clock::now() + 5s;
+    while (link.Tcp.CheckForInput(100ms) < bytes)
+        if (Clock::now() >= deadline)
+            return false;
+    return true;
+}
+
 bool OpenConnections(const TTcpMeterServer& meter, int count) {
     return meter.WaitUntil([&](const auto& c) { return c.OpenConnections == count; }, 5s);
 }
@@ -172,6 +181,7 @@ TEST(SqmLeFailure, NotConnectedOnceConnectReturns) {
         link->Tcp.Write("ix");
         ASSERT_TRUE(meter.WaitUntil(
             [](const auto& c) { return c.Connections == 1 && c.OpenConnections == 0; }, 5s));
+        link->Tcp.CheckForInput(5s); // returns when the close has arrived
     };
     EXPECT_EQ(SqmMessage([&] { link->Connect(); }), Prefix + NotConnected);
     link->Disconnect();
@@ -310,8 +320,7 @@ TEST(SqmLeStaleInput, LateReplyToATimedOutCommandIsDiscarded) {
     TMeterOptions prompt = late;
     prompt.ReplyDelay = 0ms;
     meter.SetOptions(prompt);
-    ASSERT_TRUE(meter.WaitUntil([](const auto& c) { return c.BytesSent == 39; }, 5s));
-    ASSERT_EQ(link->Tcp.CheckForInput(5s), 39u); // the late "ix" reply is waiting
+    ASSERT_TRUE(Unread(*link, 39)); // the late "ix" reply is waiting
 
     link->ReadReading();
     EXPECT_EQ(link->ReadingReply.substr(0, 9), "r, 19.53m");
@@ -336,12 +345,9 @@ TEST_P(SqmLeStale, NextCommandGetsItsOwnReply) {
     TTcpMeterServer meter(options);
     auto link = MakeLink(meter.GetPort());
     link->Connect();
-    if (c.Surplus.empty()) {
-        ASSERT_EQ(link->Tcp.CheckForInput(5s), c.StaleBytes); // the reports are waiting
-    } else {
+    if (!c.Surplus.empty())
         link->ReadUnitInfo();
-        ASSERT_EQ(link->Tcp.CheckForInput(5s), c.StaleBytes);
-    }
+    ASSERT_TRUE(Unread(*link, c.StaleBytes)); // reports or surplus are waiting
     link->ReadUnitInfo();
     EXPECT_EQ(link->UnitInfoReply, "i,00000004,00000003,00000076,00005533");
     link->ReadReading();
@@ -361,10 +367,7 @@ TEST(SqmLeStaleInput, SeveralQueuedReports) {
     TTcpMeterServer meter(options);
     auto link = MakeLink(meter.GetPort());
     link->Connect();
-    ASSERT_TRUE(meter.WaitUntil([](const auto& c) { return c.BytesSent == 3u * 57; }, 5s));
-    const auto deadline = Clock::now() + 5s;
-    while (link->Tcp.CheckForInput(100ms) < 3u * 57 && Clock::now() < deadline) {
-    }
+    ASSERT_TRUE(Unread(*link, 3 * 57));
     link->ReadUnitInfo();
     EXPECT_EQ(link->GetSerialNumber(), "00005533");
 }

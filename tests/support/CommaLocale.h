@@ -7,7 +7,7 @@
 
 // Sets LC_NUMERIC to a locale that writes decimals with a comma for its lifetime, and back
 // to "C" afterwards. When the machine has none installed, one is compiled once with
-// localedef into a temporary folder that LOCPATH points at. IsActive() is false when
+// localedef into a temporary folder and loaded from there (LOCPATH). IsActive() is false when
 // neither works, so that a test can say it was skipped rather than pass unproven.
 class TCommaLocale {
 public:
@@ -36,7 +36,6 @@ private:
             const std::string command =
                 "localedef -i de_DE -f UTF-8 '" + Folder.string() + "/de_DE.UTF-8' >/dev/null 2>&1";
             (void)std::system(command.c_str()); // warnings give a non-zero status
-            ::setenv("LOCPATH", Folder.c_str(), 1);
         }
         ~TCompiled() {
             std::error_code ignored;
@@ -49,8 +48,13 @@ private:
         for (const char* name : {"de_DE.UTF-8", "fr_FR.UTF-8", "nl_NL.UTF-8"})
             if (Try(name))
                 return true;
+        // LOCPATH is set only while the locale loads: glibc leaks its copy of the path in
+        // other locale calls made while it is set.
         static const TCompiled compiled;
-        return Try("de_DE.UTF-8");
+        ::setenv("LOCPATH", compiled.Folder.c_str(), 1);
+        const bool loaded = Try("de_DE.UTF-8");
+        ::unsetenv("LOCPATH");
+        return loaded;
     }
 
     bool Active;

@@ -133,12 +133,12 @@ void TTcpMeterServer::Accept() {
         const TMeterOptions& options = Replies.Options();
         for (int i = 0; i < options.QueuedReports; ++i)
             client.Outgoing.push_back({Clock::now(), Replies.IntervalReport()});
+        if (options.RefuseSecondClient)
+            SetListening(false); // before telling: the next client must find the port shut
         Update([](TMeterServerCounts& counts) {
             ++counts.Connections;
             ++counts.OpenConnections;
         });
-        if (options.RefuseSecondClient)
-            SetListening(false);
     }
 }
 
