@@ -204,9 +204,9 @@ TEST_F(TcpClient, ConnectedWhileUnreadDataWaitsAfterTheOtherSideClosed) {
     ConnectToPeer();
     Peer.Send("last\r\n");
     Peer.Close();
-    std::this_thread::sleep_for(100ms);
     EXPECT_TRUE(Client.Connected());
     EXPECT_EQ(Client.ReadLn(), "last");
+    Client.CheckForInput(5s); // returns once the close has arrived
     EXPECT_FALSE(Client.Connected());
 }
 
@@ -228,7 +228,7 @@ TEST_F(TcpClient, ResetWhileReadingIsASocketErrorWithItsCode) {
 TEST_F(TcpClient, WritingToAResetConnectionRaisesInsteadOfSigpipe) {
     ConnectToPeer();
     Peer.Reset();
-    std::this_thread::sleep_for(100ms);
+    Client.CheckForInput(5s); // returns once the reset has arrived
     EXPECT_FALSE(Client.Connected());
     try {
         for (int i = 0; i < 10; ++i)
