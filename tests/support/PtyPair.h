@@ -1,0 +1,45 @@
+#pragma once
+
+#include "platform/UniqueFd.h"
+
+#include <cerrno>
+#include <cstdlib>
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <string>
+#include <termios.h>
+
+// A bare pseudo-terminal that nobody serves: what is written to the device stays unread,
+// so a writer that fills it waits.
+class TPtyPair {
+public:
+    TPtyPair() {
+        Master.Reset(::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC));
+        EXPECT_TRUE(Master.IsValid());
+        EXPECT_EQ(::grantpt(Master.Get()), 0);
+        EXPECT_EQ(::unlockpt(Master.Get()), 0);
+        char name[128] = {};
+        EXPECT_EQ(::ptsname_r(Master.Get(), name, sizeof name), 0);
+        Path = name;
+    }
+
+    const std::string& DevicePath() const { return Path; }
+
+    // Writes to the device until its output to the master is full.
+    void FillOutput() {
+        TUniqueFd writer(::open(Path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC));
+        ASSERT_TRUE(writer.IsValid());
+        termios t{};
+        ASSERT_EQ(::tcgetattr(writer.Get(), &t), 0);
+        ::cfmakeraw(&t);
+        ASSERT_EQ(::tcsetattr(writer.Get(), TCSANOW, &t), 0);
+        const std::string block(4096, 'f');
+        while (::write(writer.Get(), block.data(), block.size()) > 0) {
+        }
+        ASSERT_EQ(errno, EAGAIN);
+    }
+
+private:
+    TUniqueFd Master;
+    std::string Path;
+};
