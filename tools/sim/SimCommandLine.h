@@ -1,0 +1,20 @@
+#pragma once
+
+#include "tools/sim/MeterReplies.h"
+
+#include <optional>
+#include <string>
+#include <vector>
+
+// What the simulated meter program was asked to do.
+struct TSimCommandLine {
+    bool Help = false;
+    std::optional<int> TcpPort; // --tcp PORT; 0 = a free port
+    TMeterOptions Meter;
+};
+
+// Reads the program's arguments (without the program name); raises Exception with a
+// message naming the offending argument.
+TSimCommandLine ParseSimCommandLine(const std::vector<std::string>& args);
+
+std::string SimUsage();
