@@ -18,10 +18,10 @@ using Clock = std::chrono::steady_clock;
 
 // Opens the device for reading and writing so that nobody else can: the advisory lock
 // keeps out every careful opener (root included), TIOCEXCL every other one but root.
-TUniqueFd OpenExclusive(const std::string& path) {
+TFileDescriptor OpenExclusive(const std::string& path) {
     if (path.empty())
         return {};
-    TUniqueFd port(::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC));
+    TFileDescriptor port(::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC));
     if (!port.IsValid() || ::flock(port.Get(), LOCK_EX | LOCK_NB) != 0)
         return {};
     // A device that is not a terminal has no exclusive mode; configuring refuses it.
@@ -114,7 +114,7 @@ void TSerialComm::Connect() {
     if (PortName.empty() || BaudRate == 0)
         throw ESerial("No serial port is configured");
     // A port that fails here is closed again as port goes.
-    TUniqueFd port = OpenExclusive(SerialDevicePath(PortName));
+    TFileDescriptor port = OpenExclusive(SerialDevicePath(PortName));
     if (!port.IsValid())
         throw ESerial("Failed to open port " + PortName);
     if (!Configure(port.Get(), BaudRate, Parity, StopBits))

@@ -2,7 +2,7 @@
 
 #include "platform/Exception.h"
 #include "platform/Export.h"
-#include "platform/UniqueFd.h"
+#include "platform/FileDescriptor.h"
 
 #include <chrono>
 #include <string>
@@ -53,5 +53,5 @@ public:
     int StopBits = 0;     // 0 one, 1 one and a half, 2 two
 
 private:
-    TUniqueFd Handle; // the open port; invalid while closed
+    TFileDescriptor Handle; // the open port; invalid while closed
 };

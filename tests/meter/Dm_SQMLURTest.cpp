@@ -101,7 +101,7 @@ TEST_F(MeterLinkOnPty, ReadsUnitInfoAndReading) {
 
 TEST_F(MeterLinkOnPty, RunsTheLineAtTheMetersSettings) {
     Link.Connect();
-    TUniqueFd observer(::open(Meter.DevicePath().c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC));
+    TFileDescriptor observer(::open(Meter.DevicePath().c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC));
     termios t{};
     ASSERT_EQ(::tcgetattr(observer.Get(), &t), 0);
     EXPECT_EQ(cfgetospeed(&t), static_cast<speed_t>(B115200));
@@ -114,7 +114,7 @@ TEST_F(MeterLinkOnPty, UsesTheSettersAtTheNextConnect) {
     Link.SetStopBits(2);
     Link.SetParity(0);
     Link.Connect();
-    TUniqueFd observer(::open(Meter.DevicePath().c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC));
+    TFileDescriptor observer(::open(Meter.DevicePath().c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC));
     termios t{};
     ASSERT_EQ(::tcgetattr(observer.Get(), &t), 0);
     EXPECT_EQ(cfgetospeed(&t), static_cast<speed_t>(B9600));
@@ -259,7 +259,7 @@ TEST(MeterLinkSurplus, IsThrownAwayAndDoesNotDisturbTheNextReply) {
     link.Connect();
     link.ReadReading();
     EXPECT_EQ(link.ReadingReply, ReadingReply);
-    TUniqueFd observer(::open(meter.DevicePath().c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC));
+    TFileDescriptor observer(::open(meter.DevicePath().c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC));
     int waiting = -1;
     ASSERT_EQ(::ioctl(observer.Get(), FIONREAD, &waiting), 0);
     EXPECT_EQ(waiting, 0); // purged right after the reply

@@ -70,7 +70,7 @@ TEST_F(SerialPortOnMeter, UsesTheLineSettingsGiven) {
     Port.BaudRate = 9600;
     Port.StopBits = 2;
     Port.Connect();
-    TUniqueFd observer(::open(Meter.DevicePath().c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC));
+    TFileDescriptor observer(::open(Meter.DevicePath().c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC));
     termios t{};
     ASSERT_EQ(::tcgetattr(observer.Get(), &t), 0);
     EXPECT_EQ(cfgetospeed(&t), static_cast<speed_t>(B9600));

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/UniqueFd.h"
+#include "platform/FileDescriptor.h"
 
 #include <cerrno>
 #include <cstdlib>
@@ -14,7 +14,7 @@
 class TPtyPair {
 public:
     TPtyPair() {
-        Master.Reset(::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC));
+        Master = TFileDescriptor(::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC));
         EXPECT_TRUE(Master.IsValid());
         EXPECT_EQ(::grantpt(Master.Get()), 0);
         EXPECT_EQ(::unlockpt(Master.Get()), 0);
@@ -27,7 +27,7 @@ public:
 
     // Writes to the device until its output to the master is full.
     void FillOutput() {
-        TUniqueFd writer(::open(Path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC));
+        TFileDescriptor writer(::open(Path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC));
         ASSERT_TRUE(writer.IsValid());
         termios t{};
         ASSERT_EQ(::tcgetattr(writer.Get(), &t), 0);
@@ -46,6 +46,6 @@ public:
     }
 
 private:
-    TUniqueFd Master;
+    TFileDescriptor Master;
     std::string Path;
 };

@@ -34,7 +34,7 @@ void MakeRaw(int slave) {
 } // namespace
 
 TPtyMeter::TPtyMeter(TMeterOptions options) : Replies(std::move(options)) {
-    Master.Reset(::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC));
+    Master = TFileDescriptor(::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC));
     if (!Master.IsValid())
         ThrowSystemError("posix_openpt");
     if (::grantpt(Master.Get()) != 0 || ::unlockpt(Master.Get()) != 0)
@@ -43,7 +43,7 @@ TPtyMeter::TPtyMeter(TMeterOptions options) : Replies(std::move(options)) {
     if (const int error = ::ptsname_r(Master.Get(), name, sizeof name); error != 0)
         throw std::system_error(error, std::generic_category(), "ptsname_r");
     Path = name;
-    Slave.Reset(::open(name, O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC));
+    Slave = TFileDescriptor(::open(name, O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC));
     if (!Slave.IsValid())
         ThrowSystemError("open pseudo-terminal");
     MakeRaw(Slave.Get());
@@ -52,8 +52,8 @@ TPtyMeter::TPtyMeter(TMeterOptions options) : Replies(std::move(options)) {
     int wake[2];
     if (::pipe2(wake, O_CLOEXEC) != 0)
         ThrowSystemError("pipe2");
-    WakeRead.Reset(wake[0]);
-    WakeWrite.Reset(wake[1]);
+    WakeRead = TFileDescriptor(wake[0]);
+    WakeWrite = TFileDescriptor(wake[1]);
     Worker = std::thread([this] { Run(); });
 }
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/UniqueFd.h"
+#include "platform/FileDescriptor.h"
 #include "tools/sim/MeterReplies.h"
 
 #include <atomic>
@@ -41,11 +41,11 @@ private:
     void Unplug();
 
     TMeterReplies Replies;
-    TUniqueFd Master;
+    TFileDescriptor Master;
     // Held open so the terminal keeps its settings and does not hang up between clients.
-    TUniqueFd Slave;
-    TUniqueFd WakeRead;
-    TUniqueFd WakeWrite;
+    TFileDescriptor Slave;
+    TFileDescriptor WakeRead;
+    TFileDescriptor WakeWrite;
     std::string Path;
     std::mutex WriteLock;
     std::atomic<int> Commands{0};
