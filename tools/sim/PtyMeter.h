@@ -13,7 +13,8 @@
 // Answers on a thread of its own from construction to destruction.
 //
 // DropConnection unplugs the meter on the first command: the device goes away and the
-// pseudo-terminal hangs up. RefuseSecondClient and QueuedReports have no meaning here.
+// pseudo-terminal hangs up. ResetConnection, RefuseSecondClient and QueuedReports belong to
+// TCP and have no meaning here.
 class TPtyMeter {
 public:
     // Throws std::system_error when no pseudo-terminal can be had.
