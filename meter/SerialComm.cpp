@@ -123,6 +123,9 @@ void TSerialComm::Connect() {
 }
 
 void TSerialComm::Disconnect() {
+    // Exclusive mode outlives this descriptor while anyone else keeps the device open.
+    if (IsConnected())
+        ::ioctl(Handle.Get(), TIOCNXCL);
     Handle.Reset();
 }
 

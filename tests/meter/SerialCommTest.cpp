@@ -8,6 +8,7 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
@@ -250,6 +251,46 @@ TEST_F(SerialPortOnMeter, DestroyingAnOpenPortClosesIt) {
         first.Connect();
     }
     EXPECT_NO_THROW(Port.Connect());
+}
+
+// For a user who is not root the exclusive mode of the terminal binds as well: a plain
+// open fails while the port is connected and succeeds again once it is disconnected, also
+// when someone else keeps the device open meanwhile. Run in a child without root rights
+// where the test runs as root.
+TEST(SerialPortExclusive, BindsPlainOpenersAndIsGivenUpOnDisconnect) {
+    TPtyPair pty;
+    const std::string device = pty.DevicePath();
+    TFileDescriptor keeper(::open(device.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC));
+    ASSERT_TRUE(keeper.IsValid());
+    ASSERT_EQ(::chmod(device.c_str(), 0666), 0);
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        if (::geteuid() == 0 && (::setgid(65534) != 0 || ::setuid(65534) != 0))
+            ::_exit(10);
+        TSerialComm port;
+        port.PortName = device;
+        port.BaudRate = 115200;
+        try {
+            port.Connect();
+            const int plain = ::open(device.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+            if (plain >= 0 || errno != EBUSY)
+                ::_exit(11);
+            port.Disconnect();
+            const int again = ::open(device.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+            if (again < 0)
+                ::_exit(12);
+            ::close(again);
+            port.Connect();
+        } catch (const ESerial&) {
+            ::_exit(13);
+        }
+        ::_exit(0);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0); // 11: not exclusive; 12, 13: still exclusive
 }
 
 TEST(SerialPortWrite, GivesUpAfterTheWriteTimeOutNamingTheCountWritten) {
