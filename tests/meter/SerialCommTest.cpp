@@ -290,6 +290,8 @@ TEST(SerialPortExclusive, BindsPlainOpenersAndIsGivenUpOnDisconnect) {
     int status = 0;
     ASSERT_EQ(::waitpid(child, &status, 0), child);
     ASSERT_TRUE(WIFEXITED(status));
+    if (WEXITSTATUS(status) == 10)
+        GTEST_SKIP() << "root rights cannot be dropped here";
     EXPECT_EQ(WEXITSTATUS(status), 0); // 11: not exclusive; 12, 13: still exclusive
 }
 
