@@ -1,11 +1,14 @@
 // nightlux-meter-sim: a simulated Sky Quality Meter for people without one.
 
 #include "platform/Exception.h"
+#include "tools/sim/DeviceLink.h"
+#include "tools/sim/PtyMeter.h"
 #include "tools/sim/SimCommandLine.h"
 #include "tools/sim/TcpMeterServer.h"
 
 #include <csignal>
 #include <iostream>
+#include <optional>
 #include <pthread.h>
 
 namespace {
@@ -26,6 +29,26 @@ int RunTcp(int port, const TMeterOptions& options) {
     return 0;
 }
 
+// Serves on a pseudo-terminal until SIGINT or SIGTERM, in the same way.
+int RunPty(const std::string& linkPath, const TMeterOptions& options) {
+    sigset_t stop;
+    sigemptyset(&stop);
+    sigaddset(&stop, SIGINT);
+    sigaddset(&stop, SIGTERM);
+    pthread_sigmask(SIG_BLOCK, &stop, nullptr);
+
+    const TPtyMeter meter(options);
+    std::optional<TDeviceLink> link;
+    if (!linkPath.empty())
+        link.emplace(linkPath, meter.DevicePath());
+    std::cout << "Simulated SQM-LU on " << meter.DevicePath() << std::endl;
+    if (link)
+        std::cout << "Linked as " << link->Path() << std::endl;
+    int signal = 0;
+    sigwait(&stop, &signal);
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -40,13 +63,14 @@ int main(int argc, char** argv) {
         std::cout << SimUsage();
         return 0;
     }
-    if (!line.TcpPort) {
-        std::cerr << "nightlux-meter-sim: nothing to simulate; give --tcp PORT.\nTry --help.\n";
+    if (!line.TcpPort && !line.Pty) {
+        std::cerr << "nightlux-meter-sim: nothing to simulate; give --tcp PORT or --pty.\n"
+                     "Try --help.\n";
         return 2;
     }
     try {
-        return RunTcp(*line.TcpPort, line.Meter);
-    } catch (const Exception& e) {
+        return line.Pty ? RunPty(line.LinkPath, line.Meter) : RunTcp(*line.TcpPort, line.Meter);
+    } catch (const std::exception& e) {
         std::cerr << "nightlux-meter-sim: " << e.what() << "\n";
         return 1;
     }

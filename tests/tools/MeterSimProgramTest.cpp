@@ -1,10 +1,13 @@
 // Runs the nightlux-meter-sim program as a person would.
 
+#include "meter/Dm_SQMLUR.h"
 #include "platform/FileDescriptor.h"
 #include "platform/TcpClient.h"
+#include "tests/support/TempFolder.h"
 
 #include <csignal>
 #include <fcntl.h>
+#include <filesystem>
 #include <gtest/gtest.h>
 #include <poll.h>
 #include <spawn.h>
@@ -107,6 +110,41 @@ TEST(MeterSimProgram, EndsOnInterrupt) {
     ASSERT_FALSE(sim.FirstLine().empty());
     sim.Signal(SIGINT);
     EXPECT_EQ(sim.Wait(5s), 0);
+}
+
+TEST(MeterSimProgram, ServesAReadCycleOnAPseudoTerminalUnderAStableName) {
+    TTempFolder folder;
+    const std::string linkPath = folder.File("sqm-lu");
+    TSimProcess sim({"--pty", "--link", linkPath, "--magnitude", "20.1", "--temperature", "-3"});
+    const std::string line = sim.FirstLine();
+    const std::string said = "Simulated SQM-LU on ";
+    ASSERT_EQ(line.substr(0, said.size()), said) << line;
+    const std::string device = line.substr(said.size());
+    EXPECT_EQ(sim.FirstLine(), "Linked as " + linkPath);
+    EXPECT_EQ(std::filesystem::read_symlink(linkPath), device);
+
+    TDmSQMLUR link;
+    link.SetComPort(linkPath);
+    link.Connect();
+    link.ReadUnitInfo();
+    EXPECT_EQ(link.GetSerialNumber(), "00005533");
+    link.ReadReading();
+    EXPECT_DOUBLE_EQ(link.GetMagnitude(), 20.1);
+    EXPECT_DOUBLE_EQ(link.GetTemperature(), -3.0);
+    link.Disconnect();
+
+    sim.Signal(SIGTERM);
+    EXPECT_EQ(sim.Wait(5s), 0);
+    EXPECT_FALSE(std::filesystem::exists(std::filesystem::symlink_status(linkPath)));
+}
+
+TEST(MeterSimProgram, RefusesToReplaceAFileWithItsLink) {
+    TTempFolder folder;
+    const std::string file = folder.File("notes.txt");
+    WriteBytes(file, "keep me");
+    TSimProcess sim({"--pty", "--link", file});
+    EXPECT_EQ(sim.Wait(5s), 1);
+    EXPECT_EQ(ReadBytes(file), "keep me");
 }
 
 TEST(MeterSimProgram, HelpAndBadArguments) {

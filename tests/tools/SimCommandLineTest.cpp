@@ -73,6 +73,16 @@ TEST(SimCommandLine, DefaultsAreAHealthyMeter) {
     EXPECT_FALSE(ParseSimCommandLine({}).TcpPort.has_value());
 }
 
+TEST(SimCommandLine, ReadsThePseudoTerminalAndItsLink) {
+    const TSimCommandLine line =
+        ParseSimCommandLine({"--pty", "--link", "/tmp/sqm-lu", "--silent"});
+    EXPECT_TRUE(line.Pty);
+    EXPECT_EQ(line.LinkPath, "/tmp/sqm-lu");
+    EXPECT_FALSE(line.TcpPort.has_value());
+    EXPECT_TRUE(line.Meter.Silent);
+    EXPECT_TRUE(ParseSimCommandLine({"--pty"}).LinkPath.empty());
+}
+
 struct BadCase {
     const char* Name;
     std::vector<std::string> Args;
@@ -99,7 +109,10 @@ INSTANTIATE_TEST_SUITE_P(
                     BadCase{"NegativeDelay", {"--delay", "-5"}, "-5"},
                     BadCase{"CommaMagnitude", {"--magnitude", "19,53"}, "19,53"},
                     BadCase{"MagnitudeTooWide", {"--magnitude", "100"}, "100"},
-                    BadCase{"TemperatureTooWide", {"--temperature", "-1000"}, "-1000"}),
+                    BadCase{"TemperatureTooWide", {"--temperature", "-1000"}, "-1000"},
+                    BadCase{"TcpAndPty", {"--tcp", "0", "--pty"}, "--pty"},
+                    BadCase{"LinkWithoutPty", {"--link", "/tmp/sqm-lu"}, "--link"},
+                    BadCase{"LinkWithoutPath", {"--pty", "--link"}, "--link"}),
     RowName());
 
 } // namespace

@@ -83,6 +83,8 @@ const std::map<std::string, TOptionHandler>& Handlers() {
         {"--help", [](auto&, auto& c, auto&) { c.Help = true; }},
         {"-h", [](auto&, auto& c, auto&) { c.Help = true; }},
         {"--tcp", [](auto& a, auto& c, auto& o) { c.TcpPort = int(a.Integer(o, 0, 65535)); }},
+        {"--pty", [](auto&, auto& c, auto&) { c.Pty = true; }},
+        {"--link", [](auto& a, auto& c, auto& o) { c.LinkPath = a.Value(o); }},
         {"--silent", [](auto&, auto& c, auto&) { c.Meter.Silent = true; }},
         {"--empty-line", [](auto&, auto& c, auto&) { c.Meter.EmptyLine = true; }},
         {"--no-cr", [](auto&, auto& c, auto&) { c.Meter.NoCR = true; }},
@@ -133,16 +135,25 @@ TSimCommandLine ParseSimCommandLine(const std::vector<std::string>& args) {
             throw Exception("Unknown option '" + option + "'.");
         handler->second(arguments, line, option);
     }
+    if (line.Pty && line.TcpPort)
+        throw Exception("Options --tcp and --pty cannot be combined; run one simulator each.");
+    if (!line.LinkPath.empty() && !line.Pty)
+        throw Exception("Option --link names the pseudo-terminal of --pty.");
     return line;
 }
 
 std::string SimUsage() {
     return R"(Usage: nightlux-meter-sim --tcp PORT [options]
+       nightlux-meter-sim --pty [--link PATH] [options]
 
 A simulated Sky Quality Meter. It answers "ix", "rx" and "cx" as the real meter does,
 with readings that drift through the night, until it is interrupted (Ctrl+C).
 
   --tcp PORT            act as an SQM-LE listening on 127.0.0.1:PORT (0 = a free port)
+  --pty                 act as an SQM-LU on a new pseudo-terminal and print its device;
+                        give that device to Nightlux as the serial port
+  --link PATH           make PATH a symbolic link to that device while running, for a
+                        name that stays the same (an existing link is replaced)
 
 Faults:
   --silent              never answer
@@ -154,10 +165,13 @@ Faults:
   --long-line N         pad each reply line to N bytes
   --delay MS            answer MS milliseconds late
   --byte-delay MS       send the reply one byte every MS milliseconds
-  --drop                close the connection on receiving a command
-  --reset               reset the connection on receiving a command
+  --drop                close the connection on receiving a command (on a
+                        pseudo-terminal: unplug the meter, the device goes away)
+  --reset               reset the connection on receiving a command (TCP only)
   --reports N           deliver N queued interval reports to each client on connecting
-  --many-clients        serve several clients at a time (the real meter refuses a second)
+                        (TCP only)
+  --many-clients        serve several clients at a time (the real meter refuses a second;
+                        TCP only)
 
 Replies:
   --magnitude X         sky brightness in MPSAS (default: drifting)

@@ -10,6 +10,8 @@
 struct TSimCommandLine {
     bool Help = false;
     std::optional<int> TcpPort; // --tcp PORT; 0 = a free port
+    bool Pty = false;           // --pty: a USB meter on a pseudo-terminal
+    std::string LinkPath;       // --link PATH: a stable name for that pseudo-terminal
     TMeterOptions Meter;
 };
 
