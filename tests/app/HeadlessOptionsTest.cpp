@@ -52,6 +52,11 @@ struct TRefusedRow {
     std::string Message;
 };
 
+// Names the row in test listings.
+void PrintTo(const TRefusedRow& row, std::ostream* out) {
+    *out << row.Name;
+}
+
 class HeadlessOptionsRefused : public testing::TestWithParam<TRefusedRow> {};
 
 TEST_P(HeadlessOptionsRefused, WithAMessageSayingWhy) {
@@ -94,6 +99,11 @@ struct TEntryRow {
     std::string Message; // empty: accepted
     int TimeoutMs = 0;
 };
+
+// Names the row in test listings.
+void PrintTo(const TEntryRow& row, std::ostream* out) {
+    *out << row.Name;
+}
 
 class EthernetEntryChecks : public testing::TestWithParam<TEntryRow> {};
 

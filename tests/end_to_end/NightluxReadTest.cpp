@@ -193,6 +193,11 @@ struct TBadOptionRow {
     std::string Errors;
 };
 
+// Names the row in test listings.
+void PrintTo(const TBadOptionRow& row, std::ostream* out) {
+    *out << row.Name;
+}
+
 class NightluxReadBadOption : public NightluxRead,
                               public testing::WithParamInterface<TBadOptionRow> {};
 
