@@ -38,12 +38,17 @@ std::optional<QString> RealSaveDialog(QWidget* parent, const TSaveDialogRequest&
 } // namespace
 
 TWindowSeams& WindowSeams() {
-    static TWindowSeams seams{RealMessageBox, RealOpenUrl, RealSaveDialog};
+    static TWindowSeams seams{RealMessageBox, [] { QApplication::beep(); }, RealOpenUrl,
+                              RealSaveDialog};
     return seams;
 }
 
 void ShowMessageBox(const QString& caption, const QString& text, TMessageIcon icon) {
     WindowSeams().MessageBox(caption, text, icon);
+}
+
+void Beep() {
+    WindowSeams().Beep();
 }
 
 bool OpenUrl(const QString& url) {
@@ -58,6 +63,8 @@ TWindowSeamsOverride::TWindowSeamsOverride(TWindowSeams seams) : Saved(WindowSea
     TWindowSeams& current = WindowSeams();
     if (seams.MessageBox)
         current.MessageBox = std::move(seams.MessageBox);
+    if (seams.Beep)
+        current.Beep = std::move(seams.Beep);
     if (seams.OpenUrl)
         current.OpenUrl = std::move(seams.OpenUrl);
     if (seams.SaveDialog)
