@@ -69,8 +69,8 @@ QLabel* PlaceDisplay(QWidget* parent, const char* name, int left, int top, int w
     field->setFrameStyle(QFrame::Box | QFrame::Plain);
     field->setBackgroundRole(QPalette::Base);
     field->setAutoFillBackground(true);
-    field->setFocusPolicy(Qt::TabFocus);
     field->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+    field->setFocusPolicy(Qt::StrongFocus);
     field->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     return field;
 }

@@ -138,6 +138,7 @@ TEST_F(ContinuousTest, ResetWithoutALinkIsHarmless) {
 
 struct TExitRow {
     std::string Name;
+    friend void PrintTo(const TExitRow& row, std::ostream* os) { *os << row.Name; }
     const char* Edit;
     QString Typed;
     QString After;

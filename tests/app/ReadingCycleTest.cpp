@@ -73,6 +73,7 @@ TEST_F(ReadingCycleTest, SerialModelsTakeThePortNameAndLineSpeedWithoutChecks) {
 
 struct TEntryRow {
     std::string Name;
+    friend void PrintTo(const TEntryRow& row, std::ostream* os) { *os << row.Name; }
     QString Host;
     QString Port;
     QString Timeout;
@@ -138,6 +139,7 @@ TEST_F(ReadingCycleTest, NoModelSelectedReachesTheStandardErrorBox) {
 
 struct TFailureRow {
     std::string Name;
+    friend void PrintTo(const TFailureRow& row, std::ostream* os) { *os << row.Name; }
     std::string FailAt;
     std::string FailWith;
     QString Message;

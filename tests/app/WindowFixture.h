@@ -13,8 +13,14 @@
 #include <QTimer>
 #include <gtest/gtest.h>
 #include <memory>
+#include <ostream>
 #include <string>
 #include <vector>
+
+// Readable QStrings in test failures.
+inline void PrintTo(const QString& text, std::ostream* os) {
+    *os << '"' << text.toStdString() << '"';
+}
 
 // What the user would have seen: message boxes (caption and text), beeps, opened
 // addresses and file dialogs.
