@@ -22,7 +22,7 @@ inline void PendingShowMessage(const std::string& text) {
                    TMessageIcon::Information);
 }
 inline void PendingBeep() {
-    Beep();
+    WindowSeams().Beep();
 }
 inline double PendingComputeNelm(double m) {
     return 7.93 - 5.0 * std::log10(std::pow(10.0, 4.316 - m / 5.0) + 1.0);

@@ -47,10 +47,6 @@ void ShowMessageBox(const QString& caption, const QString& text, TMessageIcon ic
     WindowSeams().MessageBox(caption, text, icon);
 }
 
-void Beep() {
-    WindowSeams().Beep();
-}
-
 bool OpenUrl(const QString& url) {
     return WindowSeams().OpenUrl(url);
 }

@@ -34,7 +34,6 @@ struct TWindowSeams {
 TWindowSeams& WindowSeams();
 void ShowMessageBox(const QString& caption, const QString& text, TMessageIcon icon);
 bool OpenUrl(const QString& url);
-void Beep();
 std::optional<QString> RunSaveDialog(QWidget* parent, const TSaveDialogRequest& request);
 
 // Replaces the seams for the lifetime of the object and puts the previous ones back.
