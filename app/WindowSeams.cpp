@@ -38,8 +38,15 @@ std::optional<QString> RealSaveDialog(QWidget* parent, const TSaveDialogRequest&
 } // namespace
 
 TWindowSeams& WindowSeams() {
-    static TWindowSeams seams{RealMessageBox, [] { QApplication::beep(); }, RealOpenUrl,
-                              RealSaveDialog};
+    // Lambdas, not function pointers: the seams' types stay out of the exported symbols.
+    static TWindowSeams seams{
+        [](const QString& caption, const QString& text, TMessageIcon icon) {
+            RealMessageBox(caption, text, icon);
+        },
+        [] { QApplication::beep(); }, [](const QString& url) { return RealOpenUrl(url); },
+        [](QWidget* parent, const TSaveDialogRequest& request) {
+            return RealSaveDialog(parent, request);
+        }};
     return seams;
 }
 
