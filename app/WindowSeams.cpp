@@ -39,14 +39,14 @@ std::optional<QString> RealSaveDialog(QWidget* parent, const TSaveDialogRequest&
 
 TWindowSeams& WindowSeams() {
     // Lambdas, not function pointers: the seams' types stay out of the exported symbols.
-    static TWindowSeams seams{
-        [](const QString& caption, const QString& text, TMessageIcon icon) {
-            RealMessageBox(caption, text, icon);
-        },
-        [] { QApplication::beep(); }, [](const QString& url) { return RealOpenUrl(url); },
-        [](QWidget* parent, const TSaveDialogRequest& request) {
-            return RealSaveDialog(parent, request);
-        }};
+    static TWindowSeams seams{[](const QString& caption, const QString& text, TMessageIcon icon) {
+                                  RealMessageBox(caption, text, icon);
+                              },
+                              [] { QApplication::beep(); },
+                              [](const QString& url) { return RealOpenUrl(url); },
+                              [](QWidget* parent, const TSaveDialogRequest& request) {
+                                  return RealSaveDialog(parent, request);
+                              }};
     return seams;
 }
 

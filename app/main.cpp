@@ -9,8 +9,8 @@ int main(int argc, char** argv) {
     UseDotDecimalSeparator();
     try {
         TStyleManager::TrySetStyle(QStringLiteral("Slate Classico"), true);
-        QApplication::setApplicationDisplayName(QString());
         QApplication::setApplicationName(QStringLiteral("Nightlux"));
+        QApplication::setApplicationDisplayName(QString::fromUtf8(ApplicationTitle));
         TMainForm form;
         form.show();
         TNightluxApplication::exec();
