@@ -1,0 +1,46 @@
+#include "platform/Folders.h"
+
+#include "platform/Exception.h"
+#include "tests/support/TempFolder.h"
+
+#include <filesystem>
+#include <gtest/gtest.h>
+
+namespace {
+
+TEST(Folders, TellFilesFromFolders) {
+    TTempFolder folder;
+    WriteBytes(folder.File("a.txt"), "x");
+    EXPECT_TRUE(FileExists(folder.File("a.txt")));
+    EXPECT_FALSE(DirectoryExists(folder.File("a.txt")));
+    EXPECT_TRUE(DirectoryExists(folder.GetPath()));
+    EXPECT_FALSE(FileExists(folder.GetPath()));
+    EXPECT_FALSE(FileExists(folder.File("missing")));
+    EXPECT_FALSE(FileExists(""));
+    EXPECT_FALSE(DirectoryExists(""));
+}
+
+TEST(Folders, ForceDirectoriesMakesEveryMissingParent) {
+    TTempFolder folder;
+    const std::string deep = folder.File("Corvatek/Nightlux/3.0");
+    ForceDirectories(deep);
+    EXPECT_TRUE(DirectoryExists(deep));
+    ForceDirectories(deep + "/"); // existing, with a trailing delimiter
+    EXPECT_TRUE(DirectoryExists(deep));
+}
+
+TEST(Folders, ForceDirectoriesFailsWithAReason) {
+    TTempFolder folder;
+    WriteBytes(folder.File("file"), "x");
+    EXPECT_THROW(ForceDirectories(""), Exception);
+    try {
+        ForceDirectories(folder.File("file/sub"));
+        FAIL();
+    } catch (const Exception& e) {
+        EXPECT_EQ(e.Message(), "Unable to create directory \"" + folder.File("file/sub") +
+                                   "\": Not a directory");
+    }
+    EXPECT_THROW(ForceDirectories(folder.File("file")), Exception);
+}
+
+} // namespace
