@@ -2,10 +2,11 @@
 #include "app/MainFm.h"
 
 #include "app/NightluxApplication.h"
-#include "app/Pending.h"
+#include "app/Sqmmodelnames.h"
 #include "app/StartUp.h"
 #include "app/StyleManager.h"
 #include "app/UpDown.h"
+#include "app/Versioninfo.h"
 #include "app/WindowSeams.h"
 #include "meter/Dm_SQMBase.h"
 
@@ -51,7 +52,7 @@ TMainForm::TMainForm(QWidget* parent) : QWidget(parent) {
     BuildWindow();
     UseDotDecimalSeparator();
 
-    for (const std::string& model : PendingModelNames())
+    for (const std::string& model : ModelNames())
         CmbModel->addItem(QString::fromStdString(model));
 
     QStringList styles = TStyleManager::StyleNames();
@@ -106,8 +107,12 @@ void TMainForm::showEvent(QShowEvent* event) {
 }
 
 void TMainForm::FormShow() {
-    const QString copyright = QString(); // TODO version record
-    (void)copyright;
+    const TVersionInfo version;
+    std::string text;
+    if (version.GetCopyright(text))
+        StatusPanel0->setText(QString::fromStdString(text));
+    if (version.GetBuild(text))
+        StatusPanel1->setText(QStringLiteral("Version ") + QString::fromStdString(text));
 
     SaveDialogFolder = ReadingsFolder();
     SaveDialogFileName = SaveDialogFolder + QStringLiteral("SQMReadings.txt");
@@ -172,6 +177,6 @@ void TMainForm::FollowScreenChanges() {
 void TMainForm::WMDpiChanged(int pixelsPerInch) {
     char line[64];
     std::snprintf(line, sizeof line, "YDpi=%d, Size=%d", pixelsPerInch, FPixelsPerInch);
-    PendingDebugOutput(line);
+    std::fprintf(stderr, "%s\n", line);
     FPixelsPerInch = pixelsPerInch;
 }

@@ -1,10 +1,13 @@
 // The reading cycle: entry checks, the link for the model, one read cycle, and the three
 // modes Read Now, Read Every and Reset.
+#include "app/Autocursor.h"
 #include "app/IntegerText.h"
 #include "app/LinkFactory.h"
 #include "app/MainFm.h"
-#include "app/Pending.h"
+#include "app/Nelm.h"
 #include "app/ReadingDisplay.h"
+#include "app/ReadingsFile.h"
+#include "app/UiSeams.h"
 #include "app/UpDown.h"
 #include "meter/Dm_SQMBase.h"
 
@@ -46,19 +49,19 @@ bool TMainForm::PrepareLink() {
     case 0: {
         const std::string host = EdtIP->text().toStdString();
         if (host.empty() || host == "(null)") {
-            PendingShowMessage("A non-blank IP Address must be entered.");
+            ShowMessage(std::string("A non-blank IP Address must be entered."));
             return false;
         }
         int port = 0;
         if (!TryStrToInt(EdtPort->text(), port) || port < 1 || port > 65535) {
-            PendingShowMessage("Port must be between 1 and 65535 inclusively.");
+            ShowMessage(std::string("Port must be between 1 and 65535 inclusively."));
             return false;
         }
         int seconds = 0;
         const bool isNumber = TryStrToInt(EdtTimeout->text(), seconds);
         const long long timeoutMs = static_cast<long long>(seconds) * 1000;
         if (!isNumber || timeoutMs < 1 || timeoutMs > 30000) {
-            PendingShowMessage("Timeout must be between 1 and 30 inclusively.");
+            ShowMessage(std::string("Timeout must be between 1 and 30 inclusively."));
             return false;
         }
         FLink = LinkFactory().Ethernet(host, port, static_cast<int>(timeoutMs));
@@ -87,7 +90,7 @@ void TMainForm::ClearDisplay() {
 void TMainForm::TakeReading() {
     TDmSQMBase& link = *FLink;
     try {
-        PendingAutoCursor busy;
+        const TAutoCursor busy{QCursor(crHourGlass)};
         link.Connect();
         link.ReadUnitInfo();
         SetDisplay(EdtModel, UnitFieldText(link.GetModelNumber()));
@@ -97,7 +100,7 @@ void TMainForm::TakeReading() {
         link.ReadReading();
         const double magnitude = link.GetMagnitude();
         SetDisplay(EdtMag, MagnitudeText(magnitude));
-        SetDisplay(EdtNELM, NelmText(PendingComputeNelm(magnitude)));
+        SetDisplay(EdtNELM, NelmText(ComputeNelm(magnitude)));
         SetDisplay(EdtTemp, TemperatureText(link.GetTemperature()));
         SetDisplay(EdtTimestamp, ReadingTimeText(link.GetReadingTime()));
         if (ChkSaveReading->isChecked())
@@ -110,7 +113,7 @@ void TMainForm::TakeReading() {
 }
 
 void TMainForm::SaveReading() {
-    // Wired to the readings file writer once it is merged.
+    SaveReadingToFile(EdtFileName->text().toStdString(), *FLink);
 }
 
 void TMainForm::BtnReadClick() {
@@ -124,9 +127,9 @@ void TMainForm::BtnReadClick() {
             ClearDisplay();
             TakeReading();
         } catch (const ESqm& e) {
-            PendingShowMessage(e.what());
+            ShowMessage(std::string(e.what()));
         } catch (const EConvertError&) {
-            PendingShowMessage(NotValidReading);
+            ShowMessage(NotValidReading);
         }
     } catch (...) {
         BtnTimer->setEnabled(true);
@@ -154,9 +157,9 @@ void TMainForm::BtnTimerClick() {
             EnableChildren(StoragePanel, false);
             Timer->start();
         } catch (const ESqm& e) {
-            PendingShowMessage(e.what());
+            ShowMessage(std::string(e.what()));
         } catch (const EConvertError&) {
-            PendingShowMessage(NotValidReading);
+            ShowMessage(NotValidReading);
         }
     } catch (...) {
         BtnReset->setEnabled(true);
@@ -184,7 +187,7 @@ void TMainForm::TimerTimer() {
     Timer->stop();
     FLink->Disconnect();
     EnablePanels(true);
-    PendingShowMessage(message);
+    ShowMessage(message);
 }
 
 void TMainForm::BtnResetClick() {
@@ -218,7 +221,7 @@ void TMainForm::ApplyExitCheck(QLineEdit* edit, TUpDown* spinner) {
         spinner->SetPosition(value);
         return;
     }
-    PendingBeep();
+    Beep();
     edit->setText(QString::number(spinner->Min()));
     spinner->SetPosition(spinner->Min());
 }
@@ -230,9 +233,3 @@ void TMainForm::EdtTimerExit() {
 void TMainForm::EdtTimeoutExit() {
     ApplyExitCheck(EdtTimeout, SpnTimeout);
 }
-
-void TMainForm::LoadSettings() {
-    // Read from the settings file once the settings services are merged.
-}
-
-void TMainForm::SaveSettings() {}

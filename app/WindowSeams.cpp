@@ -42,7 +42,6 @@ TWindowSeams& WindowSeams() {
     static TWindowSeams seams{[](const QString& caption, const QString& text, TMessageIcon icon) {
                                   RealMessageBox(caption, text, icon);
                               },
-                              [] { QApplication::beep(); },
                               [](const QString& url) { return RealOpenUrl(url); },
                               [](QWidget* parent, const TSaveDialogRequest& request) {
                                   return RealSaveDialog(parent, request);
@@ -66,8 +65,6 @@ TWindowSeamsOverride::TWindowSeamsOverride(TWindowSeams seams) : Saved(WindowSea
     TWindowSeams& current = WindowSeams();
     if (seams.MessageBox)
         current.MessageBox = std::move(seams.MessageBox);
-    if (seams.Beep)
-        current.Beep = std::move(seams.Beep);
     if (seams.OpenUrl)
         current.OpenUrl = std::move(seams.OpenUrl);
     if (seams.SaveDialog)

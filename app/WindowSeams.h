@@ -21,8 +21,6 @@ struct TSaveDialogRequest {
 struct TWindowSeams {
     // A modal box with a caption, an icon and an OK button.
     std::function<void(const QString& caption, const QString& text, TMessageIcon icon)> MessageBox;
-    // The warning sound.
-    std::function<void()> Beep;
     // Opens an address in the user's browser; false when no browser could be opened.
     std::function<bool(const QString& url)> OpenUrl;
     // Runs a file-save dialog; the chosen file name, or nothing when the user cancels.

@@ -4,6 +4,7 @@
 
 #include <QApplication>
 #include <QFrame>
+#include <QGuiApplication>
 #include <QPushButton>
 #include <QtGlobal>
 
@@ -87,7 +88,6 @@ WindowTest::WindowTest() {
     seams.MessageBox = [this](const QString& caption, const QString& text, TMessageIcon icon) {
         Seen.Boxes.push_back({caption, text, icon});
     };
-    seams.Beep = [this] { ++Seen.Beeps; };
     seams.OpenUrl = [this](const QString& url) {
         Seen.Urls.push_back(url);
         return Seen.BrowserOpens;
@@ -97,10 +97,19 @@ WindowTest::WindowTest() {
         return Seen.DialogAnswer;
     };
     Seams = std::make_unique<TWindowSeamsOverride>(std::move(seams));
+    SavedShowMessage = SetShowMessageHandler([this](const QString& text) {
+        Seen.Boxes.push_back(
+            {QGuiApplication::applicationDisplayName(), text, TMessageIcon::Information});
+    });
+    SavedBeep = SetBeepHandler([this] { ++Seen.Beeps; });
+    // As the program's entry point does.
+    QGuiApplication::setApplicationDisplayName(QStringLiteral("Nightlux 3"));
 }
 
 WindowTest::~WindowTest() {
     Form.reset();
+    SetShowMessageHandler(SavedShowMessage);
+    SetBeepHandler(SavedBeep);
 }
 
 void WindowTest::MakeForm() {

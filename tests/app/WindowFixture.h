@@ -2,6 +2,7 @@
 
 #include "app/LinkFactory.h"
 #include "app/MainFm.h"
+#include "app/UiSeams.h"
 #include "app/WindowSeams.h"
 #include "meter/Dm_SQMBase.h"
 
@@ -83,6 +84,8 @@ protected:
     QTemporaryDir Home;
     TSeen Seen;
     std::unique_ptr<TWindowSeamsOverride> Seams;
+    TShowMessageHandler SavedShowMessage;
+    TBeepHandler SavedBeep;
     std::unique_ptr<TMainForm> Form;
 };
 

@@ -1,6 +1,7 @@
 // The window as its users see it: every control at its place with its name, caption,
 // hint, range, buddy and tab order; the styles; the browse and web-site buttons.
 #include "app/StyleManager.h"
+#include "app/Versioninfo.h"
 #include "tests/app/WindowFixture.h"
 #include "tests/support/RowName.h"
 
@@ -193,6 +194,9 @@ TEST_F(WindowLayoutTest, ListsHoldTheModelsThePortsAndTheSortedStyles) {
 TEST_F(WindowLayoutTest, StatusBarShowsTheVersionRecord) {
     EXPECT_EQ(Child<QLabel>("StatusPanel0")->width(), 250);
     EXPECT_EQ(Text("StatusPanel1"), "Version 3.0.0.0");
+    std::string copyright;
+    ASSERT_TRUE(TVersionInfo().GetCopyright(copyright)); // this program carries the record
+    EXPECT_EQ(Text("StatusPanel0").toStdString(), copyright);
     EXPECT_FALSE(Child<QStatusBar>("StatusBar")->isSizeGripEnabled());
 }
 
