@@ -169,9 +169,13 @@ void TMainForm::FollowScreenChanges() {
             WMDpiChanged(ppi);
     };
     connect(window, &QWindow::screenChanged, this, follow);
-    for (QScreen* screen : QGuiApplication::screens())
+    auto watch = [this, window, follow](QScreen* screen) {
         connect(screen, &QScreen::logicalDotsPerInchChanged, this,
-                [this, window, follow] { follow(window->screen()); });
+                [window, follow] { follow(window->screen()); });
+    };
+    for (QScreen* screen : QGuiApplication::screens())
+        watch(screen);
+    connect(qApp, &QGuiApplication::screenAdded, this, watch);
 }
 
 void TMainForm::WMDpiChanged(int pixelsPerInch) {

@@ -5,6 +5,7 @@
 #include "tools/sim/MeterReplies.h"
 
 #include <QCheckBox>
+#include <QGuiApplication>
 #include <QTest>
 #include <gmock/gmock.h>
 
@@ -44,6 +45,8 @@ TEST_F(ReadingCycleTest, ReadNowFillsTheEightFieldsInTheirDisplayForms) {
                 ElementsAre("Connect", "ReadUnitInfo", "ReadReading", "Disconnect"));
     EXPECT_TRUE(Child("BtnTimer")->isEnabled());
     EXPECT_FALSE(Timer()->isActive());
+    EXPECT_EQ(LastLink().CursorAtConnect, Qt::WaitCursor);
+    EXPECT_EQ(QGuiApplication::overrideCursor(), nullptr);
 }
 
 TEST_F(ReadingCycleTest, EachClickMakesAFreshLinkWithTheEntries) {

@@ -31,6 +31,8 @@ void Step(TFakeLink& link, const std::string& name) {
 } // namespace
 
 void TFakeLink::Connect() {
+    const QCursor* cursor = QGuiApplication::overrideCursor();
+    CursorAtConnect = cursor ? cursor->shape() : -1;
     Step(*this, "Connect");
     Connected = true;
 }

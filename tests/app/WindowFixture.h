@@ -56,6 +56,8 @@ public:
     std::string FailWith;
     std::vector<std::string> Calls;
     bool Connected = false;
+    // The override cursor's shape at Connect; -1 for none.
+    int CursorAtConnect = -1;
 };
 
 // The real window, offscreen, with its settings and documents in a temporary home and the
