@@ -83,7 +83,7 @@ TFakeLinks::TFakeLinks() {
 
 TFakeLinks::~TFakeLinks() = default;
 
-WindowTest::WindowTest() {
+WindowTest::WindowTest() : SavedHome(qgetenv("HOME")), SavedConfigHome(qgetenv("XDG_CONFIG_HOME")) {
     qputenv("HOME", Home.path().toUtf8());
     qputenv("XDG_CONFIG_HOME", (Home.path() + QStringLiteral("/.config")).toUtf8());
     TWindowSeams seams;
@@ -112,6 +112,11 @@ WindowTest::~WindowTest() {
     Form.reset();
     SetShowMessageHandler(SavedShowMessage);
     SetBeepHandler(SavedBeep);
+    qputenv("HOME", SavedHome);
+    if (SavedConfigHome.isNull())
+        qunsetenv("XDG_CONFIG_HOME");
+    else
+        qputenv("XDG_CONFIG_HOME", SavedConfigHome);
 }
 
 void WindowTest::MakeForm() {

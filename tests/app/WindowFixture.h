@@ -84,6 +84,8 @@ protected:
     QString SettingsFile() const;
 
     QTemporaryDir Home;
+    QByteArray SavedHome;
+    QByteArray SavedConfigHome;
     TSeen Seen;
     std::unique_ptr<TWindowSeamsOverride> Seams;
     TShowMessageHandler SavedShowMessage;
