@@ -37,12 +37,17 @@ double StrToFloat(const std::string& text) {
     const std::size_t begin = pos;
     if (pos < text.size() && (text[pos] == '+' || text[pos] == '-'))
         ++pos;
-    const std::size_t intEnd = SkipDigits(text, pos);
-    if (intEnd == pos)
+    // Digits with an optional "." and more digits: at least one digit on either side.
+    const std::size_t mantissa = pos;
+    pos = SkipDigits(text, pos);
+    std::size_t digits = pos - mantissa;
+    if (pos < text.size() && text[pos] == '.') {
+        const std::size_t fraction = pos + 1;
+        pos = SkipDigits(text, fraction);
+        digits += pos - fraction;
+    }
+    if (digits == 0)
         Invalid(text);
-    pos = intEnd;
-    if (pos < text.size() && text[pos] == '.')
-        pos = SkipDigits(text, pos + 1);
     if (pos < text.size() && (text[pos] == 'e' || text[pos] == 'E')) {
         std::size_t exp = pos + 1;
         if (exp < text.size() && (text[exp] == '+' || text[exp] == '-'))

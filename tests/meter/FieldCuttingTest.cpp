@@ -1,7 +1,10 @@
 #include "meter/Dm_SQMBase.h"
+#include "tests/support/CommaLocale.h"
 #include "tests/support/RowName.h"
+#include "tools/sim/MeterReplies.h"
 
 #include <gtest/gtest.h>
+#include <optional>
 
 namespace {
 
@@ -51,17 +54,74 @@ INSTANTIATE_TEST_SUITE_P(
                             "19"}),
     RowName());
 
-TEST(Accessors, ConvertTheNumberFields) {
-    TStoredLink link;
-    link.ReadingReply = Reading;
-    EXPECT_DOUBLE_EQ(link.GetMagnitude(), 19.53);
-    EXPECT_DOUBLE_EQ(link.GetTemperature(), 5.3);
-    link.ReadingReply = "r,-01.20m";
-    EXPECT_DOUBLE_EQ(link.GetMagnitude(), -1.2);
-    link.ReadingReply = "r, 19,53m";
-    EXPECT_THROW(link.GetMagnitude(), EConvertError);
-    EXPECT_THROW(link.GetMagnitude(), EConvertError);
+// A reading reply with the given texts in the magnitude (3-8) and temperature (49-54)
+// columns, cut to length characters.
+std::string ReadingWith(const std::string& magnitude, const std::string& temperature,
+                        std::size_t length = 55) {
+    std::string reply =
+        "r," + magnitude + "m,0000000012Hz,0000038400c,0000000.083s," + temperature + "C";
+    return reply.substr(0, length);
 }
+
+struct ReadingCase {
+    const char* Name;
+    std::string Reply;
+    std::optional<double> Magnitude; // empty: EConvertError
+    std::optional<double> Temperature;
+};
+
+const ReadingCase ReadingCases[] = {
+    {"BlankThenNumber", ReadingWith(" 19.53", " 005.3"), 19.53, 5.3},
+    {"MinusWithLeadingZero", ReadingWith("-01.20", "-012.5"), -1.2, -12.5},
+    {"SaturatedSensor", ReadingWith(" 00.00", " 021.0"), 0.0, 21.0},
+    {"PlusSign", ReadingWith("+19.53", "+005.3"), 19.53, 5.3},
+    {"Exponent", ReadingWith("1.95e1", " 5E-01"), 19.5, 0.5},
+    {"BlanksAround", ReadingWith("  19  ", "    7 "), 19.0, 7.0},
+    {"CommaDecimal", ReadingWith(" 19,53", " 005,3"), std::nullopt, std::nullopt},
+    {"InnerBlank", ReadingWith("19. 53", " 005.3"), std::nullopt, 5.3},
+    {"Letter", ReadingWith(" 19.5x", " 005.3"), std::nullopt, 5.3},
+    {"AllBlanks", ReadingWith("      ", "      "), std::nullopt, std::nullopt},
+    {"TemperatureCutShort", ReadingWith(" 19.53", " 005.3", 52), 19.53, 5.0},
+    {"EndsBeforeTemperature", ReadingWith(" 19.53", " 005.3", 30), 19.53, std::nullopt},
+    {"EmptyAfterFailedRead", "", std::nullopt, std::nullopt},
+    {"MultiByteCharacterCountsOnce", "r\xC2\xB0 19.53m", 19.53, std::nullopt},
+    {"SimulatedMeter", TMeterReplies().ReadingLine(18.25, -7.5), 18.25, -7.5},
+};
+
+void ExpectField(double (TDmSQMBase::*accessor)() const, const TDmSQMBase& link,
+                 std::optional<double> expected) {
+    if (expected) {
+        EXPECT_DOUBLE_EQ((link.*accessor)(), *expected);
+    } else {
+        EXPECT_THROW((link.*accessor)(), EConvertError);
+        EXPECT_THROW((link.*accessor)(), EConvertError); // no state kept
+    }
+}
+
+void ExpectFields(const ReadingCase& c) {
+    TStoredLink link;
+    link.ReadingReply = c.Reply;
+    ExpectField(&TDmSQMBase::GetMagnitude, link, c.Magnitude);
+    ExpectField(&TDmSQMBase::GetTemperature, link, c.Temperature);
+}
+
+class ReadingFields : public testing::TestWithParam<ReadingCase> {};
+
+TEST_P(ReadingFields, CutThenConvert) {
+    ExpectFields(GetParam());
+}
+
+TEST(ReadingFieldsLocale, SameResultsUnderACommaLocale) {
+    const TCommaLocale comma;
+    if (!comma.IsActive())
+        GTEST_SKIP() << "no locale with a decimal comma could be set";
+    for (const ReadingCase& c : ReadingCases) {
+        SCOPED_TRACE(c.Name);
+        ExpectFields(c);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, ReadingFields, testing::ValuesIn(ReadingCases), RowName());
 
 TEST(Accessors, EmptyLinkHasNoReading) {
     TStoredLink link;

@@ -1,9 +1,9 @@
 #include "platform/NumberConversion.h"
 
 #include "platform/Exception.h"
+#include "tests/support/CommaLocale.h"
 #include "tests/support/RowName.h"
 
-#include <clocale>
 #include <gtest/gtest.h>
 
 namespace {
@@ -27,7 +27,11 @@ const NumberCase Cases[] = {
     {"CommaDecimal", "19,53", false, 0},
     {"Empty", "", false, 0},
     {"OnlyBlanks", "   ", false, 0},
-    {"PointFirst", ".5", false, 0},
+    {"PointFirst", ".5", true, 0.5},
+    {"SignPointDigits", "-.25e1", true, -2.5},
+    {"PointAlone", ".", false, 0},
+    {"SignAndPoint", "-.", false, 0},
+    {"PointThenExponent", ".e5", false, 0},
     {"SignAlone", "-", false, 0},
     {"TabIsNotABlank", "\t5", false, 0},
     {"ExponentWithoutDigits", "5e", false, 0},
@@ -61,12 +65,17 @@ TEST(NumberConversionMessage, NamesTheText) {
 }
 
 TEST(NumberConversionLocale, CommaLocaleChangesNothing) {
-    const char* chosen = std::setlocale(LC_NUMERIC, "de_DE.UTF-8");
-    if (chosen == nullptr)
-        chosen = std::setlocale(LC_NUMERIC, "fr_FR.UTF-8");
-    EXPECT_DOUBLE_EQ(StrToFloat(" 19.53"), 19.53);
-    EXPECT_THROW(StrToFloat("19,53"), EConvertError);
-    std::setlocale(LC_NUMERIC, "C");
+    const TCommaLocale comma;
+    if (!comma.IsActive())
+        GTEST_SKIP() << "no locale with a decimal comma could be set";
+    for (const NumberCase& c : Cases) {
+        SCOPED_TRACE(c.Name);
+        if (c.Valid) {
+            EXPECT_DOUBLE_EQ(StrToFloat(c.Text), c.Value);
+        } else {
+            EXPECT_THROW(StrToFloat(c.Text), EConvertError);
+        }
+    }
 }
 
 } // namespace

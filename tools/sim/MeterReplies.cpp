@@ -1,5 +1,6 @@
 #include "tools/sim/MeterReplies.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 
@@ -18,7 +19,7 @@ TMeterReplies::TMeterReplies(TMeterOptions options) : Opts(std::move(options)) {
 
 std::string TMeterReplies::ReadingLine(double magnitude, double temperature) const {
     // Frequency and period follow the brightness roughly as a real sensor's do.
-    const double hz = std::pow(10.0, (21.5 - magnitude) / 2.5);
+    const double hz = std::min(std::pow(10.0, (21.5 - magnitude) / 2.5), 9999999999.0);
     const double seconds = hz > 0 ? 1.0 / hz : 0.0;
     char middle[64];
     std::snprintf(middle, sizeof middle, "m,%010.0fHz,%010.0fc,%011.3fs,", hz, seconds * 460800.0,
@@ -47,6 +48,8 @@ std::string TMeterReplies::IntervalReport() const {
 std::string TMeterReplies::Finish(std::string line) const {
     if (Opts.EmptyLine)
         line.clear();
+    if (line.size() < Opts.LongLine)
+        line.append(Opts.LongLine - line.size(), '#');
     line += Opts.NoCR ? "\n" : "\r\n";
     if (Opts.ShortReply != 0 && line.size() > Opts.ShortReply)
         line.resize(Opts.ShortReply);

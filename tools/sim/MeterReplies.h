@@ -21,12 +21,14 @@ struct TMeterOptions {
     bool NonNumeric = false;    // the magnitude field reads "19,53"
     std::size_t ShortReply = 0; // when non-zero, send only this many bytes of each reply
     std::string Surplus;        // bytes sent after each reply
+    std::size_t LongLine = 0;   // when non-zero, pad each reply line to this many bytes
 
     // Faults in when and whether it is sent (the transports apply these).
     bool Silent = false;                     // never answer
     std::chrono::milliseconds ReplyDelay{0}; // wait before answering (a late reply)
     std::chrono::milliseconds ByteDelay{0};  // wait between bytes (a slow, trickling answer)
     bool DropConnection = false;             // close the connection on receiving a command
+    bool ResetConnection = false;            // TCP: reset the connection on receiving a command
     bool RefuseSecondClient = true;          // one client at a time, as the real meter
     int QueuedReports = 0; // interval reports delivered as soon as a client connects
 };

@@ -1,0 +1,57 @@
+#pragma once
+
+#include "platform/Exception.h"
+#include "platform/Export.h"
+#include "platform/FileDescriptor.h"
+
+#include <chrono>
+#include <string>
+
+// A failure of the serial port. The message is the fixed prefix, one blank and the text.
+class NIGHTLUX_EXPORT ESerial : public Exception {
+public:
+    explicit ESerial(const std::string& text);
+};
+
+// One serial port for synchronous exchange of raw bytes: 8 data bits at the configured
+// speed, parity and stop bits, no flow control. The owner sets PortName, BaudRate, Parity
+// and StopBits before Connect; they are read only there.
+class NIGHTLUX_EXPORT TSerialComm {
+public:
+    // Time-outs that Connect installs: a read ends after ReadIntervalTimeout without a
+    // further byte once the reply has begun, or after ReadTotalTimeout in all; a write
+    // ends after WriteTotalTimeout.
+    static constexpr std::chrono::milliseconds ReadIntervalTimeout{500};
+    static constexpr std::chrono::milliseconds ReadTotalTimeout{5000};
+    static constexpr std::chrono::milliseconds WriteTotalTimeout{5000};
+
+    TSerialComm() = default;
+    TSerialComm(const TSerialComm&) = delete;
+    TSerialComm& operator=(const TSerialComm&) = delete;
+    ~TSerialComm() { Disconnect(); }
+
+    // Opens the port exclusively and configures it; throws ESerial naming the failed step
+    // and leaves the port closed (or, when it was open already, open).
+    void Connect();
+    // Closes the port; harmless when it is closed.
+    void Disconnect();
+    bool IsConnected() const { return Handle.IsValid(); }
+
+    // Writes count bytes in one call; throws ESerial with the count written when that is
+    // not all of them (a closed port writes none).
+    void Send(const char* data, int count);
+    // Reads up to count bytes under the time-outs; returns how many arrived, 0 on a
+    // closed port. Bytes of buffer beyond that count are left untouched.
+    int Receive(char* buffer, int count);
+    // Throws away received bytes not yet read; a failure is only reported as a
+    // diagnostic line.
+    void ClearReceiver();
+
+    std::string PortName; // as the user knows it: "COM1", "/dev/ttyUSB0", ...
+    int BaudRate = 0;     // bits per second; 0: no port configured
+    int Parity = 0;       // 0 none, 1 odd, 2 even, 3 mark, 4 space
+    int StopBits = 0;     // 0 one, 1 one and a half, 2 two
+
+private:
+    TFileDescriptor Handle; // the open port; invalid while closed
+};

@@ -1,0 +1,6 @@
+#pragma once
+
+#include <string>
+
+// Passes a diagnostic line to whoever watches the program's standard error.
+void OutputDebugString(const std::string& text);

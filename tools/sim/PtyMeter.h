@@ -1,0 +1,55 @@
+#pragma once
+
+#include "platform/FileDescriptor.h"
+#include "tools/sim/MeterReplies.h"
+
+#include <atomic>
+#include <mutex>
+#include <string>
+#include <thread>
+
+// A simulated USB meter on a pseudo-terminal: a program opens DevicePath() as it would a
+// serial port and gets the meter's replies, with the faults of the options applied.
+// Answers on a thread of its own from construction to destruction.
+//
+// DropConnection unplugs the meter on the first command: the device goes away and the
+// pseudo-terminal hangs up. ResetConnection, RefuseSecondClient and QueuedReports belong to
+// TCP and have no meaning here.
+class TPtyMeter {
+public:
+    // Throws std::system_error when no pseudo-terminal can be had.
+    explicit TPtyMeter(TMeterOptions options = {});
+    TPtyMeter(const TPtyMeter&) = delete;
+    TPtyMeter& operator=(const TPtyMeter&) = delete;
+    ~TPtyMeter();
+
+    // The slave side, such as /dev/pts/3.
+    const std::string& DevicePath() const { return Path; }
+
+    // Sends bytes from the meter at once, outside any reply (line noise, stale bytes).
+    void Inject(const std::string& bytes);
+
+    // Commands recognised so far; a dropping meter counts its command once it is gone.
+    int CommandsReceived() const { return Commands.load(); }
+
+private:
+    void Run();
+    void Answer(const std::string& reply);
+    // Waits for delay unless the meter is stopped first; false when stopped.
+    bool Pause(std::chrono::milliseconds delay) const;
+    // Writes all bytes to the master; false when stopped or the device is gone.
+    bool WriteAll(const std::string& bytes);
+    void Unplug();
+
+    TMeterReplies Replies;
+    TFileDescriptor Master;
+    // Held open so the terminal keeps its settings and does not hang up between clients.
+    TFileDescriptor Slave;
+    TFileDescriptor WakeRead;
+    TFileDescriptor WakeWrite;
+    std::string Path;
+    std::mutex WriteLock;
+    std::atomic<int> Commands{0};
+    std::atomic<bool> Unplugged{false};
+    std::thread Worker;
+};

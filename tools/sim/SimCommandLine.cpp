@@ -1,0 +1,184 @@
+#include "tools/sim/SimCommandLine.h"
+
+#include "platform/Exception.h"
+#include "platform/NumberConversion.h"
+
+#include <charconv>
+#include <cstdio>
+#include <functional>
+#include <map>
+
+namespace {
+
+// Reads the value that follows an option.
+class TArguments {
+public:
+    explicit TArguments(const std::vector<std::string>& args) : Args(args) {}
+    bool AtEnd() const { return Next >= Args.size(); }
+    const std::string& Take() { return Args[Next++]; }
+
+    const std::string& Value(const std::string& option) {
+        if (AtEnd())
+            throw Exception("Option " + option + " needs a value.");
+        return Take();
+    }
+
+    long Integer(const std::string& option, long min, long max) {
+        const std::string& text = Value(option);
+        long value = 0;
+        const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+        if (error != std::errc() || end != text.data() + text.size() || value < min || value > max)
+            throw Exception("Option " + option + " takes a whole number from " +
+                            std::to_string(min) + " to " + std::to_string(max) + ", not '" + text +
+                            "'.");
+        return value;
+    }
+
+    // A decimal number that fits the reply's six-character field.
+    double Number(const std::string& option, double min, double max) {
+        const std::string& text = Value(option);
+        double value = 0;
+        try {
+            value = StrToFloat(text);
+        } catch (const EConvertError& e) {
+            throw Exception("Option " + option + ": " + e.what() + ".");
+        }
+        if (value < min || value > max)
+            throw Exception("Option " + option + " takes a number from " + Format(min) + " to " +
+                            Format(max) + ", not '" + text + "'.");
+        return value;
+    }
+
+private:
+    static std::string Format(double value) {
+        char text[32];
+        std::snprintf(text, sizeof text, "%g", value);
+        return text;
+    }
+
+    const std::vector<std::string>& Args;
+    std::size_t Next = 0;
+};
+
+// Turns \r, \n, \t and \\ into the bytes they name.
+std::string Unescape(const std::string& text) {
+    std::string bytes;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] != '\\' || i + 1 == text.size()) {
+            bytes += text[i];
+            continue;
+        }
+        const char c = text[++i];
+        bytes += c == 'r' ? '\r' : c == 'n' ? '\n' : c == 't' ? '\t' : c;
+    }
+    return bytes;
+}
+
+using TOptionHandler = std::function<void(TArguments&, TSimCommandLine&, const std::string&)>;
+
+const std::map<std::string, TOptionHandler>& Handlers() {
+    using std::chrono::milliseconds;
+    constexpr long MaxMs = 3'600'000;
+    static const std::map<std::string, TOptionHandler> handlers = {
+        {"--help", [](auto&, auto& c, auto&) { c.Help = true; }},
+        {"-h", [](auto&, auto& c, auto&) { c.Help = true; }},
+        {"--tcp", [](auto& a, auto& c, auto& o) { c.TcpPort = int(a.Integer(o, 0, 65535)); }},
+        {"--pty", [](auto&, auto& c, auto&) { c.Pty = true; }},
+        {"--link", [](auto& a, auto& c, auto& o) { c.LinkPath = a.Value(o); }},
+        {"--silent", [](auto&, auto& c, auto&) { c.Meter.Silent = true; }},
+        {"--empty-line", [](auto&, auto& c, auto&) { c.Meter.EmptyLine = true; }},
+        {"--no-cr", [](auto&, auto& c, auto&) { c.Meter.NoCR = true; }},
+        {"--non-numeric", [](auto&, auto& c, auto&) { c.Meter.NonNumeric = true; }},
+        {"--short", [](auto& a, auto& c,
+                       auto& o) { c.Meter.ShortReply = std::size_t(a.Integer(o, 1, 1000)); }},
+        {"--surplus", [](auto& a, auto& c, auto& o) { c.Meter.Surplus = Unescape(a.Value(o)); }},
+        {"--long-line",
+         [](auto& a, auto& c, auto& o) {
+             c.Meter.LongLine = std::size_t(a.Integer(o, 1, 1'000'000));
+         }},
+        {"--delay", [](auto& a, auto& c,
+                       auto& o) { c.Meter.ReplyDelay = milliseconds(a.Integer(o, 0, MaxMs)); }},
+        {"--byte-delay", [](auto& a, auto& c,
+                            auto& o) { c.Meter.ByteDelay = milliseconds(a.Integer(o, 0, MaxMs)); }},
+        {"--drop", [](auto&, auto& c, auto&) { c.Meter.DropConnection = true; }},
+        {"--reset", [](auto&, auto& c, auto&) { c.Meter.ResetConnection = true; }},
+        {"--many-clients", [](auto&, auto& c, auto&) { c.Meter.RefuseSecondClient = false; }},
+        {"--reports",
+         [](auto& a, auto& c, auto& o) { c.Meter.QueuedReports = int(a.Integer(o, 0, 1000)); }},
+        {"--magnitude",
+         [](auto& a, auto& c, auto& o) { c.Meter.Magnitude = a.Number(o, -99.99, 99.99); }},
+        {"--temperature",
+         [](auto& a, auto& c, auto& o) { c.Meter.Temperature = a.Number(o, -999.9, 999.9); }},
+        {"--serial-number",
+         [](auto& a, auto& c, auto& o) {
+             c.Meter.SerialNumber = int(a.Integer(o, 0, 99'999'999));
+         }},
+        {"--model",
+         [](auto& a, auto& c, auto& o) { c.Meter.ModelNumber = int(a.Integer(o, 0, 99'999'999)); }},
+        {"--feature", [](auto& a, auto& c,
+                         auto& o) { c.Meter.FeatureVersion = int(a.Integer(o, 0, 99'999'999)); }},
+        {"--protocol", [](auto& a, auto& c,
+                          auto& o) { c.Meter.ProtocolVersion = int(a.Integer(o, 0, 99'999'999)); }},
+    };
+    return handlers;
+}
+
+} // namespace
+
+TSimCommandLine ParseSimCommandLine(const std::vector<std::string>& args) {
+    TSimCommandLine line;
+    TArguments arguments(args);
+    while (!arguments.AtEnd()) {
+        const std::string option = arguments.Take();
+        const auto handler = Handlers().find(option);
+        if (handler == Handlers().end())
+            throw Exception("Unknown option '" + option + "'.");
+        handler->second(arguments, line, option);
+    }
+    if (line.Pty && line.TcpPort)
+        throw Exception("Options --tcp and --pty cannot be combined; run one simulator each.");
+    if (!line.LinkPath.empty() && !line.Pty)
+        throw Exception("Option --link names the pseudo-terminal of --pty.");
+    return line;
+}
+
+std::string SimUsage() {
+    return R"(Usage: nightlux-meter-sim --tcp PORT [options]
+       nightlux-meter-sim --pty [--link PATH] [options]
+
+A simulated Sky Quality Meter. It answers "ix", "rx" and "cx" as the real meter does,
+with readings that drift through the night, until it is interrupted (Ctrl+C).
+
+  --tcp PORT            act as an SQM-LE listening on 127.0.0.1:PORT (0 = a free port)
+  --pty                 act as an SQM-LU on a new pseudo-terminal and print its device;
+                        give that device to Nightlux as the serial port
+  --link PATH           make PATH a symbolic link to that device while running, for a
+                        name that stays the same (an existing link is replaced)
+
+Faults:
+  --silent              never answer
+  --empty-line          answer with nothing but the line end
+  --no-cr               end lines with LF alone
+  --non-numeric         send the sky brightness as "19,53"
+  --short N             send only the first N bytes of each reply
+  --surplus TEXT        send TEXT after each reply (\r, \n, \t, \\ understood)
+  --long-line N         pad each reply line to N bytes
+  --delay MS            answer MS milliseconds late
+  --byte-delay MS       send the reply one byte every MS milliseconds
+  --drop                close the connection on receiving a command (on a
+                        pseudo-terminal: unplug the meter, the device goes away)
+  --reset               reset the connection on receiving a command (TCP only)
+  --reports N           deliver N queued interval reports to each client on connecting
+                        (TCP only)
+  --many-clients        serve several clients at a time (the real meter refuses a second;
+                        TCP only)
+
+Replies:
+  --magnitude X         sky brightness in MPSAS (default: drifting)
+  --temperature X       sensor temperature in degrees C (default: drifting)
+  --protocol N, --model N, --feature N, --serial-number N
+                        unit information (default 4, 3, 76, 5533)
+
+  -h, --help            show this text
+)";
+}
