@@ -9,6 +9,7 @@
 #include "app/Versioninfo.h"
 #include "app/WindowSeams.h"
 #include "meter/Dm_SQMBase.h"
+#include "platform/DebugOutput.h"
 
 #include <QCheckBox>
 #include <QCloseEvent>
@@ -181,6 +182,6 @@ void TMainForm::FollowScreenChanges() {
 void TMainForm::WMDpiChanged(int pixelsPerInch) {
     char line[64];
     std::snprintf(line, sizeof line, "YDpi=%d, Size=%d", pixelsPerInch, FPixelsPerInch);
-    std::fprintf(stderr, "%s\n", line);
+    OutputDebugString(line);
     FPixelsPerInch = pixelsPerInch;
 }
