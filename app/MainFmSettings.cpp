@@ -8,6 +8,7 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QFileInfo>
 #include <QLineEdit>
 #include <cstdint>
 
@@ -19,6 +20,15 @@ const std::string Section = "SQM";
 void SelectIgnoringCase(QComboBox* list, const std::string& text) {
     const int index = list->findText(QString::fromStdString(text), Qt::MatchFixedString);
     list->setCurrentIndex(index >= 0 ? index : 0);
+}
+
+// A stored port that names an existing device by its path (a meter on a pseudo-terminal,
+// a link made for it) is offered even though the list does not hold it.
+void OfferStoredDevice(QComboBox* list, const std::string& port) {
+    const QString path = QString::fromStdString(port);
+    if (path.startsWith(QLatin1Char('/')) && QFileInfo::exists(path) &&
+        list->findText(path, Qt::MatchFixedString) < 0)
+        list->addItem(path);
 }
 
 QString Unsigned(std::int32_t value) {
@@ -57,6 +67,7 @@ void TMainForm::LoadSettings() {
     }
     TStyleManager::TrySetStyle(CmbStyles->currentText(), false);
     SelectIgnoringCase(CmbModel, config.Model);
+    OfferStoredDevice(CmbComPort, config.ComPort);
     SelectIgnoringCase(CmbComPort, config.ComPort);
     FBaudRate = config.BaudRate;
     EdtIP->setText(QString::fromStdString(config.Host));

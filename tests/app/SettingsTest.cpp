@@ -165,3 +165,20 @@ TEST_F(SettingsTest, ClosingKeepsOtherSectionsAndRestoresTheStyleChosen) {
 }
 
 } // namespace
+
+namespace {
+
+TEST_F(SettingsTest, AStoredDevicePathIsOfferedOnlyWhenItExists) {
+    const QString device = Home.path() + QStringLiteral("/ttyFake");
+    QFile(device).open(QIODevice::WriteOnly);
+    WriteSettings("Config-1=\"SQM0\", \"LU (USB)\", (null), 1, 1000, " + device + ", 1\n");
+    MakeForm();
+    EXPECT_EQ(Text("CmbComPort"), device);
+    Close();
+
+    WriteSettings("Config-1=\"SQM0\", \"LU (USB)\", (null), 1, 1000, /nonexistent/tty, 1\n");
+    MakeForm();
+    EXPECT_EQ(Text("CmbComPort"), "COM1");
+}
+
+} // namespace

@@ -2,9 +2,11 @@
 #include "app/ReadingDisplay.h"
 #include "meter/Dm_SQMBase.h"
 #include "tests/app/WindowFixture.h"
+#include "tools/sim/PtyMeter.h"
 #include "tools/sim/TcpMeterServer.h"
 
 #include <QCheckBox>
+#include <QDir>
 #include <QFile>
 #include <QTest>
 #include <gmock/gmock.h>
@@ -22,6 +24,8 @@ TMeterOptions Steady() {
     options.Temperature = 5.3;
     return options;
 }
+
+class SettingsFreeWindowTest : public WindowTest {};
 
 class SimulatedMeterTest : public WindowTest {
 protected:
@@ -170,6 +174,30 @@ TEST_F(SimulatedMeterTest, ATickDueWhileTheCyclesMessageBoxIsOpenIsSkipped) {
     EXPECT_EQ(connectionsWhileOpen, 2);
     EXPECT_EQ(openWhileOpen, 1);
     EXPECT_EQ(Connections(), 2);
+}
+
+} // namespace
+
+namespace {
+
+// A USB meter on a pseudo-terminal, chosen through the stored settings.
+TEST_F(SettingsFreeWindowTest, ReadNowReadsAUsbMeterOnItsDevice) {
+    TPtyMeter meter(Steady());
+    const QString folder = Home.path() + QStringLiteral("/.config/Corvatek/Nightlux/3.0");
+    QDir().mkpath(folder);
+    QFile settings(folder + QStringLiteral("/nightlux.ini"));
+    ASSERT_TRUE(settings.open(QIODevice::WriteOnly));
+    settings.write("[SQM]\nConfig-1=\"SQM0\", \"LU (USB)\", (null), 10001, 8000, " +
+                   QByteArray::fromStdString(meter.DevicePath()) + ", 115200\n");
+    settings.close();
+    MakeForm();
+    EXPECT_EQ(Text("CmbComPort").toStdString(), meter.DevicePath());
+    EXPECT_TRUE(Child("CmbComPort")->isEnabled());
+
+    Click("BtnRead");
+    EXPECT_TRUE(Seen.Boxes.empty());
+    EXPECT_EQ(Text("EdtMag"), "19.53");
+    EXPECT_EQ(Text("EdtSerial"), "5533");
 }
 
 } // namespace
