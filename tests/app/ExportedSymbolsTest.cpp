@@ -47,10 +47,16 @@ TEST(ExportedSymbols, TheProgramExportsItsInterfaceUnderItsOwnNames) {
 }
 
 TEST(ExportedSymbols, NothingElseOfTheProgramLeavesIt) {
-    // The exported classes, the exception bases their type information needs, and the
-    // symbols of the C++ library, the C library and the linker.
+    // The exported classes and the exception bases their type information needs; the
+    // rest belongs to the libraries (the C++ library's and Qt's inline functions, which a
+    // build without inlining emits, the sanitizers' runtime) and to the linker.
     const std::regex allowed(
-        R"(^((typeinfo for |typeinfo name for |vtable for )?(astro::|TTimeZoneInfo|TSerialComm|ESerial|TSQMConfig|TVersionInfo|TAutoCursor|SystemTimeToJde|SystemTimeAsString|Exception\b|EConvertError\b)|(\S+ )?std::|__gnu_cxx::|_start$|_end$|_edata$|__bss_start$|__data_start$|data_start$|_IO_stdin_used$|_init$|_fini$|\S+@GLIBC_[0-9.]+$))");
+        R"(^(typeinfo for |typeinfo name for |vtable for )?)"
+        R"((astro::|TTimeZoneInfo|TSerialComm|ESerial|TSQMConfig|TVersionInfo|TAutoCursor|)"
+        R"(SystemTimeToJde|SystemTimeAsString|Exception\b|EConvertError\b|)"
+        R"((.+ )?(std|__gnu_cxx)::|(.+ )?Q[A-Z][A-Za-z0-9_]*(<.*>)?(::|$)|)"
+        R"(__(asan|ubsan|lsan|sanitizer)|\S+@GLIBC_[0-9.]+$|)"
+        R"((_start|_end|_edata|__bss_start|__data_start|data_start|_IO_stdin_used|_init|_fini)$))");
     for (const std::string& symbol : DefinedDynamicSymbols(NIGHTLUX_EXECUTABLE))
         EXPECT_TRUE(std::regex_search(symbol, allowed)) << symbol;
 }

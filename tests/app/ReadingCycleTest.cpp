@@ -1,12 +1,14 @@
 // The reading cycle driven through the real window, against links that answer from the
 // simulated meter's reply lines.
 #include "tests/app/WindowFixture.h"
+#include "tests/support/CommaLocale.h"
 #include "tests/support/RowName.h"
 #include "tools/sim/MeterReplies.h"
 
 #include <QCheckBox>
 #include <QGuiApplication>
 #include <QTest>
+#include <clocale>
 #include <gmock/gmock.h>
 
 using testing::ElementsAre;
@@ -191,6 +193,22 @@ TEST_F(ReadingCycleTest, AMagnitudeThatIsNotANumberShowsTheUnitFieldsOnly) {
     EXPECT_EQ(Text("EdtFeature"), "76");
     for (const char* field : {"EdtMag", "EdtNELM", "EdtTemp", "EdtTimestamp"})
         EXPECT_EQ(Text(field), "<none>") << field;
+}
+
+// The window system sets the C library's numeric category from the environment; the
+// window puts "." back before it writes or reads a number.
+TEST_F(WindowTest, NumbersUseADotWhateverTheLocale) {
+    TFakeLinks links;
+    TCommaLocale comma;
+    if (!comma.IsActive())
+        GTEST_SKIP() << "no locale with a decimal comma on this machine";
+    MakeForm();
+    EXPECT_STREQ(std::localeconv()->decimal_point, ".");
+    SetText("EdtIP", QStringLiteral("127.0.0.1"));
+    Click("BtnRead");
+    EXPECT_EQ(Text("EdtMag"), "19.53");
+    EXPECT_EQ(Text("EdtNELM"), "5.2");
+    EXPECT_EQ(Text("EdtTemp"), QString::fromUtf8("5.3 \u00B0C"));
 }
 
 } // namespace

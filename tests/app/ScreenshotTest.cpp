@@ -1,7 +1,8 @@
-// Pictures of the real window after a reading, for the README. Runs only when
-// NIGHTLUX_SCREENSHOTS names the folder to write them to (scripts/take-screenshots runs it
+// Pictures of the real window after a reading of the simulated meter, for the README. Runs only
+// when NIGHTLUX_SCREENSHOTS names the folder to write them to (scripts/take-screenshots runs it
 // under Xvfb); NIGHTLUX_SCREENSHOT_STYLES may list other styles, separated by commas.
 #include "tests/app/WindowFixture.h"
+#include "tools/sim/TcpMeterServer.h"
 
 #include <QPixmap>
 #include <QScreen>
@@ -16,10 +17,13 @@ TEST_F(ScreenshotTest, AfterAReadingInTwoStyles) {
     const QString folder = QString::fromLocal8Bit(qgetenv("NIGHTLUX_SCREENSHOTS"));
     if (folder.isEmpty())
         GTEST_SKIP() << "set NIGHTLUX_SCREENSHOTS to a folder to take the pictures";
-    TFakeLinks links;
+    TMeterOptions steady;
+    steady.Magnitude = 21.37;
+    steady.Temperature = 4.5;
+    TTcpMeterServer meter(steady);
     MakeForm();
     SetText("EdtIP", QStringLiteral("127.0.0.1"));
-    SetText("EdtPort", QStringLiteral("10001"));
+    SetText("EdtPort", QString::number(meter.GetPort()));
     SetText("EdtTimeout", QStringLiteral("8"));
     ASSERT_TRUE(QTest::qWaitForWindowExposed(Form.get()));
     Click("BtnRead");
