@@ -1,3 +1,4 @@
+#include "app/CloseOnSignal.h"
 #include "app/MainFm.h"
 #include "app/NightluxApplication.h"
 #include "app/StartUp.h"
@@ -12,6 +13,7 @@ int main(int argc, char** argv) {
         QApplication::setApplicationName(QStringLiteral("Nightlux"));
         QApplication::setApplicationDisplayName(QString::fromUtf8(ApplicationTitle));
         TMainForm form;
+        const TCloseOnSignal closeOnSignal(&form);
         form.show();
         TNightluxApplication::exec();
     } catch (...) {

@@ -1,11 +1,14 @@
 // The settings as the window loads them at start and stores them at closing, on a
 // temporary settings folder.
+#include "app/CloseOnSignal.h"
 #include "app/StyleManager.h"
 #include "tests/app/WindowFixture.h"
 
 #include <QCheckBox>
 #include <QDir>
 #include <QFile>
+#include <QTest>
+#include <csignal>
 #include <gmock/gmock.h>
 
 namespace {
@@ -179,6 +182,19 @@ TEST_F(SettingsTest, AStoredDevicePathIsOfferedOnlyWhenItExists) {
     WriteSettings("Config-1=\"SQM0\", \"LU (USB)\", (null), 1, 1000, /nonexistent/tty, 1\n");
     MakeForm();
     EXPECT_EQ(Text("CmbComPort"), "COM1");
+}
+
+} // namespace
+
+namespace {
+
+TEST_F(SettingsTest, ASignalToQuitClosesTheWindowAndStoresTheSettings) {
+    MakeForm();
+    const TCloseOnSignal closeOnSignal(Form.get());
+    SetText("EdtIP", QStringLiteral("meter.local"));
+    std::raise(SIGTERM);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !Form->isVisible(); }, 5000));
+    EXPECT_THAT(ReadSettings().toStdString(), testing::HasSubstr("meter.local"));
 }
 
 } // namespace
