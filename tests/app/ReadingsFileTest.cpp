@@ -4,6 +4,7 @@
 #include "app/Versioninfo.h"
 #include "meter/Dm_SQMBase.h"
 #include "tests/support/RowName.h"
+#include "tests/support/StoredLink.h"
 #include "tests/support/TempFolder.h"
 #include "tests/support/UiRecorder.h"
 #include "tools/sim/MeterReplies.h"
@@ -17,16 +18,6 @@
 namespace {
 
 namespace fs = std::filesystem;
-
-// A link that only holds the replies of one cycle.
-class TStoredLink : public TDmSQMBase {
-public:
-    void Connect() override {}
-    void Disconnect() override {}
-    void ReadReading() override {}
-    void ReadUnitInfo() override {}
-    void ReadCalibration() override {}
-};
 
 const std::string Header = "Produced by Nightlux 3.0.0.0\r\n"
                            "Year/Month/Day,Hour/Minute/Second,MPSAS,NELM,SerialNo,Protocol,Model,"

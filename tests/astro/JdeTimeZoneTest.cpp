@@ -2,6 +2,7 @@
 #include "astro/JdeError.h"
 #include "tests/astro/JdeFields.h"
 #include "tests/support/RowName.h"
+#include "tests/support/ScopedEnv.h"
 
 #include <cstdlib>
 #include <functional>
@@ -266,19 +267,7 @@ TEST(TimeZoneCorrect, MissingDaylightRuleRaisesAndKeepsValue) {
 // The C locale's short date, whatever the environment says; restored afterwards.
 class SystemTimeText : public testing::Test {
 protected:
-    void SetUp() override {
-        if (const char* old = std::getenv("LC_ALL"))
-            Saved = old;
-        setenv("LC_ALL", "C", 1);
-    }
-    void TearDown() override {
-        if (Saved)
-            setenv("LC_ALL", Saved->c_str(), 1);
-        else
-            unsetenv("LC_ALL");
-    }
-
-    std::optional<std::string> Saved;
+    TScopedEnv Locale{"LC_ALL", "C"};
 };
 
 TEST_F(SystemTimeText, DescribesRulesAndDates) {

@@ -1,22 +1,13 @@
 #include "meter/Dm_SQMBase.h"
 #include "tests/support/CommaLocale.h"
 #include "tests/support/RowName.h"
+#include "tests/support/StoredLink.h"
 #include "tools/sim/MeterReplies.h"
 
 #include <gtest/gtest.h>
 #include <optional>
 
 namespace {
-
-// A link with no transport: only the stored replies and the accessors.
-class TStoredLink : public TDmSQMBase {
-public:
-    void Connect() override {}
-    void Disconnect() override {}
-    void ReadReading() override {}
-    void ReadUnitInfo() override {}
-    void ReadCalibration() override {}
-};
 
 const std::string Reading = "r, 19.53m,0000000012Hz,0000038400c,0000000.083s, 005.3C";
 const std::string UnitInfo = "i,00000004,00000003,00000076,00005533";

@@ -2,6 +2,7 @@
 
 #include "platform/DateText.h"
 #include "platform/Exception.h"
+#include "tests/support/ScopedEnv.h"
 
 #include <cstdlib>
 #include <gtest/gtest.h>
@@ -45,19 +46,7 @@ TEST(SystemTime, LocalTimeSourceCanBePinnedAndRestored) {
 
 class DateText : public testing::Test {
 protected:
-    void SetUp() override {
-        if (const char* old = std::getenv("LC_ALL"))
-            Saved = old;
-        setenv("LC_ALL", "C.UTF-8", 1);
-    }
-    void TearDown() override {
-        if (Saved)
-            setenv("LC_ALL", Saved->c_str(), 1);
-        else
-            unsetenv("LC_ALL");
-    }
-
-    std::optional<std::string> Saved;
+    TScopedEnv Locale{"LC_ALL", "C.UTF-8"};
 };
 
 TEST_F(DateText, ShortDateOfTheLocale) {
