@@ -4,6 +4,7 @@
 #include "tests/support/RowName.h"
 
 #include <QApplication>
+#include <QElapsedTimer>
 #include <QTest>
 #include <gmock/gmock.h>
 
@@ -79,6 +80,25 @@ TEST_F(ContinuousTest, TicksReuseTheLinkAndKeepTheTimerRunning) {
     EXPECT_EQ(Links.Made.size(), 1u);
     EXPECT_TRUE(Timer()->isActive());
     EXPECT_TRUE(Seen.Boxes.empty());
+}
+
+// Each tick is due one period after the one before, however long the cycle in between
+// took: a night of readings keeps its period.
+TEST_F(ContinuousTest, TicksKeepTheirScheduleWhateverACycleTakes) {
+    Click("BtnTimer");
+    LastLink().ConnectTime = std::chrono::milliseconds(250);
+    QElapsedTimer clock;
+    Timer()->setInterval(300);
+    Timer()->start();
+    clock.start();
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] {
+            return std::count(LastLink().Calls.begin(), LastLink().Calls.end(), "Connect") >= 6;
+        },
+        10000));
+    // Five ticks: 1.75 s on schedule (the last cycle included), 2.75 s if each period
+    // began after the cycle before.
+    EXPECT_LT(clock.elapsed(), 2250);
 }
 
 TEST_F(ContinuousTest, AFailedFirstReadingLeavesReadEveryDisabledUntilReadNow) {

@@ -7,6 +7,7 @@
 #include <QGuiApplication>
 #include <QPushButton>
 #include <QtGlobal>
+#include <thread>
 
 std::vector<QString> TSeen::Texts() const {
     std::vector<QString> texts;
@@ -34,6 +35,7 @@ void TFakeLink::Connect() {
     const QCursor* cursor = QGuiApplication::overrideCursor();
     CursorAtConnect = cursor ? cursor->shape() : -1;
     Step(*this, "Connect");
+    std::this_thread::sleep_for(ConnectTime);
     Connected = true;
 }
 

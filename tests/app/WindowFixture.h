@@ -12,6 +12,7 @@
 #include <QLineEdit>
 #include <QTemporaryDir>
 #include <QTimer>
+#include <chrono>
 #include <gtest/gtest.h>
 #include <memory>
 #include <ostream>
@@ -56,6 +57,8 @@ public:
     std::string FailWith;
     std::vector<std::string> Calls;
     bool Connected = false;
+    // How long Connect takes, as a meter on a slow network would.
+    std::chrono::milliseconds ConnectTime{0};
     // The override cursor's shape at Connect; -1 for none.
     int CursorAtConnect = -1;
 };
