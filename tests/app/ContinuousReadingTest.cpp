@@ -54,6 +54,15 @@ TEST_F(ContinuousTest, IdleEnablesTheEntriesOfTheModel) {
     }
 }
 
+TEST_F(ContinuousTest, DuringASingleReadingOnlyReadEveryIsDisabled) {
+    std::vector<std::string> duringCycle;
+    Links.OnConnect = [&] { duringCycle = EnabledEntries(); };
+    Click("BtnRead");
+    EXPECT_THAT(duringCycle, UnorderedElementsAreArray(
+                                 Without(AllEntries, {"LblComPort", "CmbComPort", "BtnTimer"})));
+    EXPECT_THAT(EnabledEntries(), UnorderedElementsAreArray(Without(AllEntries, SerialEntries)));
+}
+
 TEST_F(ContinuousTest, ReadEveryTakesTheFirstReadingAtOnceAndStartsAPreciseTimer) {
     SetText("EdtTimer", QStringLiteral("15"));
     Click("BtnTimer");

@@ -34,6 +34,8 @@ void Step(TFakeLink& link, const std::string& name) {
 void TFakeLink::Connect() {
     const QCursor* cursor = QGuiApplication::overrideCursor();
     CursorAtConnect = cursor ? cursor->shape() : -1;
+    if (OnConnect)
+        OnConnect();
     Step(*this, "Connect");
     std::this_thread::sleep_for(ConnectTime);
     Connected = true;
@@ -69,6 +71,7 @@ TFakeLinks::TFakeLinks() {
         link->ReadingLine = ReadingLine;
         link->FailAt = FailAt;
         link->FailWith = FailWith;
+        link->OnConnect = OnConnect;
         made.Link = link.get();
         Made.push_back(made);
         return link;

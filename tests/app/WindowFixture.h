@@ -13,6 +13,7 @@
 #include <QTemporaryDir>
 #include <QTimer>
 #include <chrono>
+#include <functional>
 #include <gtest/gtest.h>
 #include <memory>
 #include <ostream>
@@ -57,6 +58,8 @@ public:
     std::string FailWith;
     std::vector<std::string> Calls;
     bool Connected = false;
+    // Called at Connect, to look at the window in the middle of a cycle.
+    std::function<void()> OnConnect;
     // How long Connect takes, as a meter on a slow network would.
     std::chrono::milliseconds ConnectTime{0};
     // The override cursor's shape at Connect; -1 for none.
@@ -115,6 +118,7 @@ struct TFakeLinks {
     std::string ReadingLine;
     std::string FailAt;
     std::string FailWith;
+    std::function<void()> OnConnect;
 
 private:
     std::unique_ptr<TLinkFactoryOverride> Override;
