@@ -1,6 +1,7 @@
 // The window as its users see it: every control at its place with its name, caption,
 // hint, range, buddy and tab order; the styles; the browse and web-site buttons.
 #include "app/StyleManager.h"
+#include "app/UpDown.h"
 #include "app/Versioninfo.h"
 #include "tests/app/WindowFixture.h"
 #include "tests/support/RowName.h"
@@ -137,6 +138,17 @@ TEST_F(WindowLayoutTest, HasItsCaptionClientAreaAndPanels) {
     EXPECT_EQ(Child("StoragePanel")->geometry(), QRect(0, 113, 528, 72));
     EXPECT_EQ(Child("ReadingPanel")->geometry(), QRect(0, 185, 528, 320));
     EXPECT_EQ(Child("StatusBar")->geometry(), QRect(0, 505, 528, 19));
+}
+
+TEST_F(WindowLayoutTest, SpinnersHaveTheirRangesAndSteps) {
+    auto* period = Child<TUpDown>("SpnTimer");
+    EXPECT_EQ(period->Min(), 1);
+    EXPECT_EQ(period->Max(), 60);
+    EXPECT_EQ(period->Increment(), 5);
+    auto* timeout = Child<TUpDown>("SpnTimeout");
+    EXPECT_EQ(timeout->Min(), 1);
+    EXPECT_EQ(timeout->Max(), 30);
+    EXPECT_EQ(timeout->Increment(), 1);
 }
 
 TEST_F(WindowLayoutTest, NoCaptionIsCut) {
