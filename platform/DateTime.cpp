@@ -11,7 +11,7 @@ namespace {
 constexpr std::int64_t MsPerDay = 86'400'000;
 
 // Days from 1970-01-01 in the proleptic Gregorian calendar (H. Hinnant's days_from_civil).
-std::int64_t DaysFromCivil(std::int64_t y, unsigned m, unsigned d) {
+constexpr std::int64_t DaysFromCivil(std::int64_t y, unsigned m, unsigned d) {
     y -= m <= 2;
     const std::int64_t era = (y >= 0 ? y : y - 399) / 400;
     const auto yoe = static_cast<unsigned>(y - era * 400);                // [0, 399]
@@ -32,7 +32,8 @@ void CivilFromDays(std::int64_t z, int& year, int& month, int& day) {
     year = static_cast<int>(static_cast<std::int64_t>(yoe) + era * 400 + (month <= 2));
 }
 
-const std::int64_t EpochDays = DaysFromCivil(1899, 12, 30); // -25569
+constexpr std::int64_t EpochDays = DaysFromCivil(1899, 12, 30);
+static_assert(EpochDays == -25569);
 
 } // namespace
 

@@ -29,16 +29,16 @@ struct TDateTimeFields {
 };
 
 // Splits a value into calendar and clock fields, rounded to the millisecond.
-NIGHTLUX_EXPORT TDateTimeFields DecodeDateTime(TDateTime value);
+TDateTimeFields DecodeDateTime(TDateTime value);
 
 // Builds a value; raises EConvertError for a year outside 1..9999 or any field out of range.
-NIGHTLUX_EXPORT TDateTime EncodeDate(int year, int month, int day);
-NIGHTLUX_EXPORT TDateTime EncodeTime(int hour, int minute, int second, int millisecond);
-NIGHTLUX_EXPORT TDateTime EncodeDateTime(int year, int month, int day, int hour, int minute,
-                                         int second, int millisecond);
+TDateTime EncodeDate(int year, int month, int day);
+TDateTime EncodeTime(int hour, int minute, int second, int millisecond);
+TDateTime EncodeDateTime(int year, int month, int day, int hour, int minute, int second,
+                         int millisecond);
 
-NIGHTLUX_EXPORT bool IsLeapYear(int year);
-NIGHTLUX_EXPORT int DaysInMonth(int year, int month);
+bool IsLeapYear(int year);
+int DaysInMonth(int year, int month);
 
 // The local date and time to the millisecond (local time as localtime_r gives it).
-NIGHTLUX_EXPORT TDateTime Now();
+TDateTime Now();

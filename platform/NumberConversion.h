@@ -8,4 +8,4 @@
 // digits (at least one digit in all: "5", "5." and ".5"), optional exponent, blanks. "." is the
 // separator in every locale. Any other text, the empty text, or a value too large for a double
 // raises EConvertError naming the text.
-NIGHTLUX_EXPORT double StrToFloat(const std::string& text);
+double StrToFloat(const std::string& text);
