@@ -22,6 +22,8 @@ TMeterOptions Steady() {
     TMeterOptions options;
     options.Magnitude = 19.53;
     options.Temperature = 5.3;
+    // Ticks of a few milliseconds reconnect before the meter has seen the last close.
+    options.RefuseSecondClient = false;
     return options;
 }
 
