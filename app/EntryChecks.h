@@ -3,8 +3,8 @@
 #include <QString>
 #include <string>
 
-// The checks that the window applies to the Ethernet meter's entries before it creates a
-// link, with the window's messages. Shared by every front end that takes these entries.
+// The checks applied to the Ethernet meter's entries before a link is made, with their
+// messages. Shared by the window and the headless reader.
 
 inline constexpr const char* BlankAddressMessage = "A non-blank IP Address must be entered.";
 inline constexpr const char* PortRangeMessage = "Port must be between 1 and 65535 inclusively.";

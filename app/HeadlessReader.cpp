@@ -164,11 +164,6 @@ std::unique_ptr<TDmSQMBase> MakeLink(const TReaderConnection& connection, std::s
 
 } // namespace
 
-TSQMConfig ReadSavedRecord(const std::string& settingsFile) {
-    const std::string text = TIniFile(settingsFile).ReadString("SQM", "Config-1", "");
-    return text.empty() ? TSQMConfig() : TSQMConfig(text);
-}
-
 TReaderConnection ConnectionFromRecord(const TSQMConfig& record) {
     TReaderConnection connection;
     const std::vector<std::string> models = ModelNames();
@@ -234,7 +229,7 @@ int RunHeadlessReader(const std::vector<std::string>& args, const std::string& s
             out << HeadlessUsage() << std::flush;
             return out ? 0 : 1;
         }
-        connection = ConnectionFromRecord(ReadSavedRecord(settingsFile));
+        connection = ConnectionFromRecord(ReadSavedConfig(TIniFile(settingsFile)));
         ApplyOptions(options, connection);
     } catch (const EUsageError& e) {
         err << "nightlux-read: " << e.what() << "\nTry 'nightlux-read --help'." << std::endl;

@@ -22,8 +22,6 @@ struct TReaderConnection {
     int BaudRate = 115200;
 };
 
-// The connection record saved in the settings file, or the defaults when there is none.
-TSQMConfig ReadSavedRecord(const std::string& settingsFile);
 // The connection that the window shows for the record: the model of that list text (letter
 // case ignored; the first model when none matches), the port in decimal, the time-out in
 // whole seconds, the serial port ("COM1" when none is saved).

@@ -1,7 +1,7 @@
 // The reading cycle: entry checks, the link for the model, one read cycle, and the three
 // modes Read Now, Read Every and Reset.
 #include "app/Autocursor.h"
-#include "app/IntegerText.h"
+#include "app/EntryChecks.h"
 #include "app/LinkFactory.h"
 #include "app/MainFm.h"
 #include "app/Nelm.h"
@@ -47,24 +47,14 @@ bool TMainForm::PrepareLink() {
     FLink.reset();
     switch (CmbModel->currentIndex()) {
     case 0: {
-        const std::string host = EdtIP->text().toStdString();
-        if (host.empty() || host == "(null)") {
-            ShowMessage(std::string("A non-blank IP Address must be entered."));
+        TEthernetEntries entries;
+        const std::string refusal =
+            CheckEthernetEntries(EdtIP->text(), EdtPort->text(), EdtTimeout->text(), entries);
+        if (!refusal.empty()) {
+            ShowMessage(refusal);
             return false;
         }
-        int port = 0;
-        if (!TryStrToInt(EdtPort->text(), port) || port < 1 || port > 65535) {
-            ShowMessage(std::string("Port must be between 1 and 65535 inclusively."));
-            return false;
-        }
-        int seconds = 0;
-        const bool isNumber = TryStrToInt(EdtTimeout->text(), seconds);
-        const long long timeoutMs = static_cast<long long>(seconds) * 1000;
-        if (!isNumber || timeoutMs < 1 || timeoutMs > 30000) {
-            ShowMessage(std::string("Timeout must be between 1 and 30 inclusively."));
-            return false;
-        }
-        FLink = LinkFactory().Ethernet(host, port, static_cast<int>(timeoutMs));
+        FLink = LinkFactory().Ethernet(entries.Host, entries.Port, entries.TimeoutMs);
         return true;
     }
     case 1:
@@ -151,7 +141,7 @@ void TMainForm::BtnTimerClick() {
             ClearDisplay();
             TakeReading();
             int minutes = 0;
-            TryStrToInt(EdtTimer->text(), minutes);
+            EntryToInt(EdtTimer->text(), minutes);
             Timer->setInterval(minutes * 60000);
             EnableChildren(ControlPanel, false);
             EnableChildren(StoragePanel, false);
@@ -217,7 +207,7 @@ void TMainForm::CmbModelChange() {
 
 void TMainForm::ApplyExitCheck(QLineEdit* edit, TUpDown* spinner) {
     int value = 0;
-    if (TryStrToInt(edit->text(), value)) {
+    if (EntryToInt(edit->text(), value)) {
         spinner->SetPosition(value);
         return;
     }

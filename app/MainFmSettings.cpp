@@ -1,4 +1,5 @@
 // The settings: loaded while the window is built, stored when it closes.
+#include "app/EntryChecks.h"
 #include "app/MainFm.h"
 #include "app/Sqmconfig.h"
 #include "app/StyleManager.h"
@@ -37,9 +38,8 @@ QString Unsigned(std::int32_t value) {
 
 // The whole text as a 32-bit integer; EConvertError naming the text otherwise.
 int StrToInt(const QString& text) {
-    bool ok = false;
-    const int value = text.toInt(&ok, 10);
-    if (!ok)
+    int value = 0;
+    if (!EntryToInt(text, value))
         throw EConvertError("'" + text.toStdString() + "' is not a valid integer value");
     return value;
 }
@@ -52,9 +52,7 @@ void TMainForm::LoadSettings() {
         CmbModel->setCurrentIndex(0);
         CmbComPort->setCurrentIndex(0);
         const TIniFile ini(SettingsFileName());
-        const std::string record = ini.ReadString(Section, "Config-1", "");
-        if (!record.empty())
-            config = TSQMConfig(record);
+        config = ReadSavedConfig(ini);
         SpnTimer->SetPosition(ini.ReadInteger(Section, "Timer", 15));
         ChkSaveReading->setChecked(ini.ReadBool(Section, "Store", false));
         EdtFileName->setText(QString::fromStdString(

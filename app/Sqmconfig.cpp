@@ -1,5 +1,7 @@
 #include "app/Sqmconfig.h"
 
+#include "platform/IniFile.h"
+
 #include <QFile>
 #include <QStandardPaths>
 #include <climits>
@@ -157,4 +159,9 @@ std::string SettingsFolder() {
 
 std::string SettingsFileName() {
     return SettingsFolder() + "/nightlux.ini";
+}
+
+TSQMConfig ReadSavedConfig(const TIniFile& ini) {
+    const std::string text = ini.ReadString("SQM", "Config-1", "");
+    return text.empty() ? TSQMConfig() : TSQMConfig(text);
 }

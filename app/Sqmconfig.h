@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <string>
 
+class TIniFile;
+
 // The connection record: what the settings file keeps of the meter connection, in a one-line
 // text form "Name, Model, Host, Port, Timeout, ComPort, BaudRate".
 class NIGHTLUX_EXPORT TSQMConfig {
@@ -29,6 +31,10 @@ public:
     std::int32_t Port = 10001;
     std::int32_t Timeout = 8000; // milliseconds
 };
+
+// The record kept as Config-1 in section SQM of the settings, or the defaults when there is
+// none.
+TSQMConfig ReadSavedConfig(const TIniFile& ini);
 
 // The folder of the settings file: the user's configuration folder ($XDG_CONFIG_HOME, by
 // default ~/.config) followed by "Corvatek/Nightlux/3.0"; empty when there is no
