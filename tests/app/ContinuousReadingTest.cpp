@@ -32,18 +32,7 @@ const std::vector<std::string> SerialEntries = {"LblComPort", "CmbComPort"};
 const std::vector<std::string> EthernetEntries = {
     "EdtIP", "LblIP", "EdtPort", "LblPort", "EdtTimeout", "SpnTimeout", "LblTimeout"};
 
-class ContinuousTest : public WindowTest {
-protected:
-    void SetUp() override {
-        MakeForm();
-        SetText("EdtIP", QStringLiteral("127.0.0.1"));
-        SetText("EdtPort", QStringLiteral("10001"));
-        SetText("EdtTimeout", QStringLiteral("5"));
-    }
-    TFakeLink& LastLink() { return *Links.Made.back().Link; }
-
-    TFakeLinks Links;
-};
+class ContinuousTest : public FakeLinkWindowTest {};
 
 TEST_F(ContinuousTest, IdleEnablesTheEntriesOfTheModel) {
     EXPECT_THAT(EnabledEntries(), UnorderedElementsAreArray(Without(AllEntries, SerialEntries)));

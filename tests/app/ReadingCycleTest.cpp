@@ -17,31 +17,16 @@ namespace {
 
 const QString NotValid = QStringLiteral("The reading returned from the SQM is not valid.");
 
-class ReadingCycleTest : public WindowTest {
+class ReadingCycleTest : public FakeLinkWindowTest {
 protected:
-    void SetUp() override {
-        MakeForm();
-        SetText("EdtIP", QStringLiteral("127.0.0.1"));
-        SetText("EdtPort", QStringLiteral("10001"));
-        SetText("EdtTimeout", QStringLiteral("5"));
-    }
-    TFakeLink& LastLink() { return *Links.Made.back().Link; }
     void SelectModel(int index) { Child<QComboBox>("CmbModel")->setCurrentIndex(index); }
-
-    TFakeLinks Links;
 };
 
 TEST_F(ReadingCycleTest, ReadNowFillsTheEightFieldsInTheirDisplayForms) {
     Click("BtnRead");
 
     EXPECT_TRUE(Seen.Boxes.empty());
-    EXPECT_EQ(Text("EdtMag"), "19.53");
-    EXPECT_EQ(Text("EdtNELM"), "5.2");
-    EXPECT_EQ(Text("EdtTemp"), QString::fromUtf8("5.3 \u00B0C"));
-    EXPECT_EQ(Text("EdtModel"), "3");
-    EXPECT_EQ(Text("EdtSerial"), "5533");
-    EXPECT_EQ(Text("EdtProtocol"), "4");
-    EXPECT_EQ(Text("EdtFeature"), "76");
+    ExpectDefaultReadingShown();
     EXPECT_EQ(Text("EdtTimestamp"), "21 Mar 2017 21:30:15"); // the C locale's forms
     EXPECT_THAT(LastLink().Calls,
                 ElementsAre("Connect", "ReadUnitInfo", "ReadReading", "Disconnect"));

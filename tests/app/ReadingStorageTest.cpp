@@ -11,21 +11,16 @@ using testing::ElementsAre;
 
 namespace {
 
-class ReadingStorageTest : public WindowTest {
+class ReadingStorageTest : public FakeLinkWindowTest {
 protected:
     void SetUp() override {
-        MakeForm();
-        SetText("EdtIP", QStringLiteral("127.0.0.1"));
-        SetText("EdtPort", QStringLiteral("10001"));
-        SetText("EdtTimeout", QStringLiteral("5"));
+        FakeLinkWindowTest::SetUp();
         Child<QCheckBox>("ChkSaveReading")->setChecked(true);
     }
-    int Connects() const {
-        const auto& calls = Links.Made.back().Link->Calls;
+    int Connects() {
+        const auto& calls = LastLink().Calls;
         return static_cast<int>(std::count(calls.begin(), calls.end(), "Connect"));
     }
-
-    TFakeLinks Links;
 };
 
 TEST_F(ReadingStorageTest, ReadNowStoresTheRecordAfterTheHeader) {

@@ -152,6 +152,22 @@ void WindowTest::Click(const char* name) {
     button->click();
 }
 
+void WindowTest::PointAt(std::uint16_t port, int timeoutSeconds) {
+    SetText("EdtIP", QStringLiteral("127.0.0.1"));
+    SetText("EdtPort", QString::number(port));
+    SetText("EdtTimeout", QString::number(timeoutSeconds));
+}
+
+void WindowTest::ExpectDefaultReadingShown() const {
+    EXPECT_EQ(Text("EdtMag"), "19.53");
+    EXPECT_EQ(Text("EdtNELM"), "5.2");
+    EXPECT_EQ(Text("EdtTemp"), QString::fromUtf8("5.3 \u00B0C"));
+    EXPECT_EQ(Text("EdtModel"), "3");
+    EXPECT_EQ(Text("EdtSerial"), "5533");
+    EXPECT_EQ(Text("EdtProtocol"), "4");
+    EXPECT_EQ(Text("EdtFeature"), "76");
+}
+
 std::vector<std::string> WindowTest::EnabledEntries() const {
     std::vector<std::string> names;
     for (const char* panel : {"ControlPanel", "StoragePanel"})
@@ -167,4 +183,9 @@ QString WindowTest::ConfigFolder() const {
 
 QString WindowTest::SettingsFile() const {
     return ConfigFolder() + QStringLiteral("/nightlux.ini");
+}
+
+void FakeLinkWindowTest::SetUp() {
+    MakeForm();
+    PointAt(10001, 5);
 }

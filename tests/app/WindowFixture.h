@@ -13,6 +13,7 @@
 #include <QTemporaryDir>
 #include <QTimer>
 #include <chrono>
+#include <cstdint>
 #include <functional>
 #include <gtest/gtest.h>
 #include <memory>
@@ -83,6 +84,11 @@ protected:
     QString Text(const char* name) const;
     void SetText(const char* name, const QString& text);
     void Click(const char* name);
+    // Points the Ethernet entries at a meter on the loopback address.
+    void PointAt(std::uint16_t port, int timeoutSeconds = 2);
+    // Checks the fields of the reading that the fake links and the simulated meter give by
+    // default: 19.53 at 5.3 degrees from unit 5533; the time is checked by each test.
+    void ExpectDefaultReadingShown() const;
     QTimer* Timer() const { return Child<QTimer>("Timer"); }
     // The controls of both entry panels that are enabled, by name.
     std::vector<std::string> EnabledEntries() const;
@@ -122,4 +128,13 @@ struct TFakeLinks {
 
 private:
     std::unique_ptr<TLinkFactoryOverride> Override;
+};
+
+// The window with fake links and its Ethernet entries filled in.
+class FakeLinkWindowTest : public WindowTest {
+protected:
+    void SetUp() override;
+    TFakeLink& LastLink() { return *Links.Made.back().Link; }
+
+    TFakeLinks Links;
 };
