@@ -36,6 +36,31 @@ private:
     bool& Flag;
 };
 
+// Enables a control when the object goes, whichever way the cycle ends.
+class TEnableOnExit {
+public:
+    explicit TEnableOnExit(QWidget* control) : Control(control) {}
+    ~TEnableOnExit() { Control->setEnabled(true); }
+    TEnableOnExit(const TEnableOnExit&) = delete;
+    TEnableOnExit& operator=(const TEnableOnExit&) = delete;
+
+private:
+    QWidget* Control;
+};
+
+// Runs a cycle of Read Now or Read Every, showing a meter error or a reading that is not
+// valid as a message; anything else passes on.
+template <class TCycle>
+void ShowingReadErrors(TCycle cycle) {
+    try {
+        cycle();
+    } catch (const ESqm& e) {
+        ShowMessage(std::string(e.what()));
+    } catch (const EConvertError&) {
+        ShowMessage(NotValidReading);
+    }
+}
+
 void EnableChildren(QWidget* panel, bool enabled) {
     for (QWidget* child : panel->findChildren<QWidget*>(Qt::FindDirectChildrenOnly))
         child->setEnabled(enabled);
@@ -112,20 +137,11 @@ void TMainForm::BtnReadClick() {
         return;
     TCycleGuard cycle(FCycleInProgress);
     BtnTimer->setEnabled(false);
-    try {
-        try {
-            ClearDisplay();
-            TakeReading();
-        } catch (const ESqm& e) {
-            ShowMessage(std::string(e.what()));
-        } catch (const EConvertError&) {
-            ShowMessage(NotValidReading);
-        }
-    } catch (...) {
-        BtnTimer->setEnabled(true);
-        throw;
-    }
-    BtnTimer->setEnabled(true);
+    const TEnableOnExit enableTimer(BtnTimer);
+    ShowingReadErrors([this] {
+        ClearDisplay();
+        TakeReading();
+    });
 }
 
 void TMainForm::BtnTimerClick() {
@@ -135,27 +151,18 @@ void TMainForm::BtnTimerClick() {
     if (!PrepareLink())
         return;
     TCycleGuard cycle(FCycleInProgress);
-    try {
-        try {
-            BtnTimer->setEnabled(false);
-            ClearDisplay();
-            TakeReading();
-            int minutes = 0;
-            EntryToInt(EdtTimer->text(), minutes);
-            Timer->setInterval(minutes * 60000);
-            EnableChildren(ControlPanel, false);
-            EnableChildren(StoragePanel, false);
-            Timer->start();
-        } catch (const ESqm& e) {
-            ShowMessage(std::string(e.what()));
-        } catch (const EConvertError&) {
-            ShowMessage(NotValidReading);
-        }
-    } catch (...) {
-        BtnReset->setEnabled(true);
-        throw;
-    }
-    BtnReset->setEnabled(true);
+    const TEnableOnExit enableReset(BtnReset);
+    ShowingReadErrors([this] {
+        BtnTimer->setEnabled(false);
+        ClearDisplay();
+        TakeReading();
+        int minutes = 0;
+        EntryToInt(EdtTimer->text(), minutes);
+        Timer->setInterval(minutes * 60000);
+        EnableChildren(ControlPanel, false);
+        EnableChildren(StoragePanel, false);
+        Timer->start();
+    });
 }
 
 void TMainForm::TimerTimer() {
