@@ -46,23 +46,6 @@ std::string LocalTimeNow() {
     return text;
 }
 
-// Routes the message and beep seams for the lifetime of the object.
-class TSeamRoute {
-public:
-    TSeamRoute(TShowMessageHandler show, TBeepHandler beep)
-        : Show(SetShowMessageHandler(std::move(show))), Beeped(SetBeepHandler(std::move(beep))) {}
-    ~TSeamRoute() {
-        SetShowMessageHandler(std::move(Show));
-        SetBeepHandler(std::move(Beeped));
-    }
-    TSeamRoute(const TSeamRoute&) = delete;
-    TSeamRoute& operator=(const TSeamRoute&) = delete;
-
-private:
-    TShowMessageHandler Show;
-    TBeepHandler Beeped;
-};
-
 // Takes the readings of one run on one link.
 class TReader {
 public:
@@ -147,7 +130,7 @@ private:
     std::unique_ptr<TDmSQMBase> Link;
     std::ostream& Out;
     std::ostream& Err;
-    TSeamRoute Route;
+    TUiSeamsOverride Route;
     bool Printed = false;
 };
 

@@ -56,3 +56,12 @@ TShowMessageHandler SetShowMessageHandler(TShowMessageHandler handler) {
 TBeepHandler SetBeepHandler(TBeepHandler handler) {
     return std::exchange(BeepHandler, std::move(handler));
 }
+
+TUiSeamsOverride::TUiSeamsOverride(TShowMessageHandler show, TBeepHandler beep)
+    : SavedShow(SetShowMessageHandler(std::move(show))),
+      SavedBeep(SetBeepHandler(std::move(beep))) {}
+
+TUiSeamsOverride::~TUiSeamsOverride() {
+    SetShowMessageHandler(std::move(SavedShow));
+    SetBeepHandler(std::move(SavedBeep));
+}

@@ -23,3 +23,17 @@ void Beep();
 
 TShowMessageHandler SetShowMessageHandler(TShowMessageHandler handler);
 TBeepHandler SetBeepHandler(TBeepHandler handler);
+
+// Installs a message and a beep handler for the lifetime of the object and puts the
+// previous ones back.
+class TUiSeamsOverride {
+public:
+    TUiSeamsOverride(TShowMessageHandler show, TBeepHandler beep);
+    ~TUiSeamsOverride();
+    TUiSeamsOverride(const TUiSeamsOverride&) = delete;
+    TUiSeamsOverride& operator=(const TUiSeamsOverride&) = delete;
+
+private:
+    TShowMessageHandler SavedShow;
+    TBeepHandler SavedBeep;
+};

@@ -24,6 +24,9 @@ public:
     bool IsValid() const noexcept { return Fd >= 0; }
     explicit operator bool() const noexcept { return IsValid(); }
 
+    // Gives up ownership and returns the descriptor (-1 when there is none).
+    int Release() noexcept { return std::exchange(Fd, -1); }
+
     void Reset() noexcept {
         if (Fd >= 0)
             ::close(Fd);

@@ -4,25 +4,20 @@
 #include <fcntl.h>
 #include <unistd.h>
 
-TPosixFile::~TPosixFile() {
-    Close();
-}
-
 bool TPosixFile::Open(const std::string& path, int flags, mode_t mode) {
-    Close();
-    Fd = ::open(path.c_str(), flags | O_CLOEXEC, mode);
-    return Fd >= 0;
+    Fd.Reset(); // before open, so that errno stays the one open sets
+    Fd = TFileDescriptor(::open(path.c_str(), flags | O_CLOEXEC, mode));
+    return Fd.IsValid();
 }
 
 void TPosixFile::Attach(int fd) {
-    Close();
-    Fd = fd;
+    Fd = TFileDescriptor(fd);
 }
 
 int TPosixFile::WriteAll(const std::string& data) const {
     std::size_t done = 0;
     while (done < data.size()) {
-        const ssize_t n = ::write(Fd, data.data() + done, data.size() - done);
+        const ssize_t n = ::write(Fd.Get(), data.data() + done, data.size() - done);
         if (n < 0) {
             if (errno == EINTR)
                 continue;
@@ -36,10 +31,9 @@ int TPosixFile::WriteAll(const std::string& data) const {
 }
 
 int TPosixFile::Close() {
-    if (Fd < 0)
+    const int fd = Fd.Release();
+    if (fd < 0)
         return 0;
     // Linux releases the descriptor even when close fails, EINTR included: never retry.
-    const int rc = ::close(Fd);
-    Fd = -1;
-    return rc == 0 ? 0 : errno;
+    return ::close(fd) == 0 ? 0 : errno;
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/FileDescriptor.h"
+
 #include <string>
 #include <sys/types.h>
 
@@ -10,15 +12,15 @@ public:
     TPosixFile() = default;
     TPosixFile(const TPosixFile&) = delete;
     TPosixFile& operator=(const TPosixFile&) = delete;
-    ~TPosixFile();
+    ~TPosixFile() = default;
 
     // Opens path with open(2); close-on-exec is always added. Returns false and keeps errno
     // of the failing call.
     bool Open(const std::string& path, int flags, mode_t mode = 0);
     // Takes an already open descriptor.
     void Attach(int fd);
-    int Get() const { return Fd; }
-    bool IsOpen() const { return Fd >= 0; }
+    int Get() const { return Fd.Get(); }
+    bool IsOpen() const { return Fd.IsValid(); }
 
     // Writes all of data, retrying short writes and EINTR. Returns 0 or the errno of the
     // failing call.
@@ -27,5 +29,5 @@ public:
     int Close();
 
 private:
-    int Fd = -1;
+    TFileDescriptor Fd;
 };

@@ -9,21 +9,14 @@
 // would have seen or heard: "Beep", "ShowMessage: <text>".
 class TUiRecorder {
 public:
-    TUiRecorder()
-        : OldShowMessage(SetShowMessageHandler([this](const QString& text) {
-              Events.push_back("ShowMessage: " + text.toStdString());
-          })),
-          OldBeep(SetBeepHandler([this] { Events.push_back("Beep"); })) {}
+    TUiRecorder() = default;
     TUiRecorder(const TUiRecorder&) = delete;
     TUiRecorder& operator=(const TUiRecorder&) = delete;
-    ~TUiRecorder() {
-        SetShowMessageHandler(std::move(OldShowMessage));
-        SetBeepHandler(std::move(OldBeep));
-    }
 
     std::vector<std::string> Events;
 
 private:
-    TShowMessageHandler OldShowMessage;
-    TBeepHandler OldBeep;
+    TUiSeamsOverride Route{
+        [this](const QString& text) { Events.push_back("ShowMessage: " + text.toStdString()); },
+        [this] { Events.push_back("Beep"); }};
 };
