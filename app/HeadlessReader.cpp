@@ -21,8 +21,6 @@
 
 namespace {
 
-const std::string NotValidReading = "The reading returned from the SQM is not valid.";
-
 bool SameText(const QString& a, const std::string& b) {
     return a.compare(QString::fromStdString(b), Qt::CaseInsensitive) == 0;
 }

@@ -21,7 +21,6 @@
 
 namespace {
 
-const std::string NotValidReading = "The reading returned from the SQM is not valid.";
 const std::string NoneMark = "<none>";
 
 // Marks a read cycle as in progress for the lifetime of the object.

@@ -8,6 +8,9 @@
 // The display forms of a reading's values, shared by the window and the command-line
 // reader. Numbers always use "." as the decimal point.
 
+// What the user is told when a reply's number field does not convert.
+inline const std::string NotValidReading = "The reading returned from the SQM is not valid.";
+
 // Sky brightness, "%.2f".
 std::string MagnitudeText(double magnitude);
 // Naked-eye limiting magnitude, "%.1f".
