@@ -150,7 +150,8 @@ public:
     // not read) and tfHMSAmPm and tfHMAmPm (hour, minute and an am/pm word); it raises
     // EJdeError with the reason "Unsupported date/time format.", "Invalid month.",
     // "Invalid day of month.", "Invalid year." or "Invalid time.", in that order, and leaves
-    // the value unchanged. A digit field too long for an int raises EConvertError.
+    // the value unchanged. Numeric fields take the digits '0'-'9' only; a field of such digits
+    // too long for an int raises EConvertError.
     // AsXsdDateTime gives 2015-03-14T21:05:09 and raises EConvertError "Year is out of range"
     // outside years 0..65535.
     std::string AsString(TDateFormat dateFormat, TTimeFormat timeFormat) const;

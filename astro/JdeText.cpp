@@ -145,15 +145,21 @@ bool StartsWithNoCase(std::string_view token, std::string_view prefix) {
     return true;
 }
 
-// A token of decimal digits within low..high, else Invalid. Digits beyond an int raise
-// EConvertError.
+bool IsAsciiDigit(char c) {
+    return c >= '0' && c <= '9';
+}
+
+// A token of decimal digits ('0'-'9' only) within low..high, else Invalid. A token of digits
+// only that is too long for an int raises EConvertError; any other character makes the token
+// Invalid whatever its length.
 int ReadNumber(std::string_view token, int low, int high) {
     if (token.empty())
         return Invalid;
+    for (const char c : token)
+        if (!IsAsciiDigit(c))
+            return Invalid;
     long long n = 0;
     for (const char c : token) {
-        if (c < '0' || c > '9')
-            return Invalid;
         n = n * 10 + (c - '0');
         if (n > INT_MAX)
             throw EConvertError("'" + std::string(token) + "' is not a valid integer value");

@@ -185,6 +185,18 @@ const RejectCase RejectCases[] = {
     {"TimeFormatH", "03/14/2015 21:05", dfMDY, tfH, "Invalid time."},
     {"TimeFormatHAmPm", "03/14/2015 9:05 pm", dfMDY, tfHAmPm, "Invalid time."},
     {"NonAsciiDigits", "\u0663/14/2015 21:05", dfMDY, tfHM, "Invalid month."},
+    // A non-digit anywhere in an over-long token is the field's rejection, not an overflow.
+    {"OverlongMonthWithLetter", "99999999999x/14/2015 21:05", dfMDY, tfHM, "Invalid month."},
+    {"OverlongDayWithLetter", "03/99999999999x/2015 21:05", dfMDY, tfHM, "Invalid day of month."},
+    {"OverlongYearWithLetter", "03/14/99999999999x 21:05", dfMDY, tfHM, "Invalid year."},
+    {"OverlongHourWithLetter", "03/14/2015 99999999999x:05", dfMDY, tfHM, "Invalid time."},
+    {"OverlongMinuteWithLetter", "03/14/2015 21:99999999999x", dfMDY, tfHM, "Invalid time."},
+    {"OverlongDayEndingInArabicIndicDigit", "03/99999999999\u0663/2015 21:05", dfMDY, tfHM,
+     "Invalid day of month."},
+    {"ArabicIndicYear", "03/14/\u0662\u0660\u0661\u0665 21:05", dfMDY, tfHM, "Invalid year."},
+    {"ExtendedArabicIndicHour", "03/14/2015 \u06F2\u06F1:05", dfMDY, tfHM, "Invalid time."},
+    {"FullwidthMinute", "03/14/2015 21:\uFF10\uFF15", dfMDY, tfHM, "Invalid time."},
+    {"DevanagariDay", "03/\u0967\u096A/2015 21:05", dfMDY, tfHM, "Invalid day of month."},
 };
 
 class JdeSetAsTextReject : public testing::TestWithParam<RejectCase> {};
