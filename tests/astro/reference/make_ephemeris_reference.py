@@ -173,9 +173,11 @@ def main():
             print(position_row(name, lat, lon, elev, jd))
     for name, lat, lon, elev in SITES:
         days = [math.floor(rng.uniform(JD_1900, JD_2101) - 0.5) + 0.5 for _ in range(22)]
-        # Solstices and the edges of polar day and night.
+        # Solstices and the edges of polar day and night (the last two: the first and last
+        # sunsets around the polar night at Longyearbyen in 2024).
         for year in (1905, 2024, 2095):
-            for month, day in ((6, 21), (12, 21), (3, 1), (10, 15), (5, 5), (8, 10)):
+            for month, day in ((6, 21), (12, 21), (3, 1), (10, 15), (5, 5), (8, 10), (10, 25),
+                               (2, 15)):
                 days.append(jd_of(ephem.Date("%d/%d/%d" % (year, month, day))) - 0.0)
         for d in days:
             print(night_row(name, lat, lon, elev, d))
