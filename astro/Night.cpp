@@ -195,11 +195,18 @@ std::vector<TAltitudeSample> SampleAltitudes(const TSite& site, const TJde& star
 }
 
 TJde UtToLocal(const TJde& ut) {
-    const auto seconds = static_cast<std::int64_t>(std::floor((ut.FJd - UnixEpoch) * 86400.0));
+    if (!ut.IsValid())
+        return ut;
+    // Clamped (NaN too) so that the seconds fit; the offset far out is the zone's rule there.
+    const double days = std::fmax(-2e11, std::fmin(2e11, ut.FJd - UnixEpoch));
+    const auto seconds = static_cast<std::int64_t>(
+        std::floor((std::isnan(days) ? 2e11 : days) * 86400.0)); // |.| < 2e16
     return ut + GetUtcOffsetAt(seconds) / 86400.0;
 }
 
 TJde LocalToUt(const TJde& local) {
+    if (!local.IsValid())
+        return local;
     int month, day, year, hour, minute, second;
     local.Get(month, day, year, hour, minute, second);
     return FromUnixTime(LocalToUnixTime(year, month, day, hour, minute, second));

@@ -63,6 +63,7 @@ NIGHTLUX_EXPORT std::vector<TAltitudeSample> SampleAltitudes(const TSite& site, 
                                                              const TJde& end, double stepMinutes);
 
 // Local clock time of a universal instant and back, by the platform's local time rules.
+// Markers stay as they are; an instant the platform cannot convert raises EConvertError.
 NIGHTLUX_EXPORT TJde UtToLocal(const TJde& ut);
 NIGHTLUX_EXPORT TJde LocalToUt(const TJde& local);
 

@@ -104,6 +104,12 @@ TEST(LocalNight, UniversalAndLocalClockRoundTrip) {
     EXPECT_NEAR(UtToLocal(TJde(winter)).FJd, JdOf(2024, 1, 15, 12, 0), 1e-9);
     EXPECT_NEAR(LocalToUt(TJde(JdOf(2024, 7, 15, 12, 0))).FJd, JdOf(2024, 7, 15, 10, 0), 1e-9);
     EXPECT_NEAR(LocalToUt(UtToLocal(TJde(winter))).FJd, winter, 1e-9);
+    for (const double marker : {TJde::MinValue, TJde::MaxValue}) {
+        EXPECT_EQ(UtToLocal(TJde(marker)).FJd, marker);
+        EXPECT_EQ(LocalToUt(TJde(marker)).FJd, marker);
+    }
+    EXPECT_NEAR(UtToLocal(TJde(1e15)).FJd, 1e15, 1.0); // far out of range: no overflow
+    EXPECT_TRUE(std::isnan(UtToLocal(TJde(std::nan(""))).FJd));
 }
 
 } // namespace
