@@ -53,7 +53,7 @@ std::string TMeterReplies::Finish(std::string line) const {
     line += Opts.NoCR ? "\n" : "\r\n";
     if (Opts.ShortReply != 0 && line.size() > Opts.ShortReply)
         line.resize(Opts.ShortReply);
-    return line + Opts.Surplus;
+    return Opts.Leading + line + Opts.Surplus;
 }
 
 std::string TMeterReplies::Answer(std::string_view command) {

@@ -20,6 +20,7 @@ struct TMeterOptions {
     bool NoCR = false;          // end lines with LF alone
     bool NonNumeric = false;    // the magnitude field reads "19,53"
     std::size_t ShortReply = 0; // when non-zero, send only this many bytes of each reply
+    std::string Leading;        // bytes sent before each reply (line noise, a report)
     std::string Surplus;        // bytes sent after each reply
     std::size_t LongLine = 0;   // when non-zero, pad each reply line to this many bytes
 
