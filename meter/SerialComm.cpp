@@ -1,11 +1,11 @@
 #include "meter/SerialComm.h"
 
+#include "meter/ReplyCollector.h"
 #include "meter/SerialSettings.h"
 #include "platform/DebugOutput.h"
 
 #include <algorithm>
 #include <cerrno>
-#include <cstring>
 #include <poll.h>
 #include <sys/ioctl.h>
 #include <termios.h>
@@ -69,32 +69,18 @@ int WriteWithin(int port, const char* data, int count, Clock::time_point deadlin
     return written;
 }
 
-// With VMIN = VTIME = 0 a read returns at once: 0 when nothing is waiting. Bytes before
-// the first marker are dropped; the interval time-out runs once the marker has come (at
-// once when there is none).
-int ReadWithin(int port, std::string_view marker, char* buffer, int count, Clock::time_point total,
+// With VMIN = VTIME = 0 a read returns at once: 0 when nothing is waiting. The interval
+// time-out runs once the reply has begun.
+int ReadWithin(int port, TReplyCollector& reply, Clock::time_point total,
                Clock::duration interval) {
-    std::string reply;
-    bool begun = marker.empty();
     Clock::time_point deadline = total;
-    const auto wanted = static_cast<std::size_t>(count);
-    while (reply.size() < wanted) {
+    char chunk[512];
+    while (!reply.IsComplete()) {
         // Never read past the end of the reply, so what follows it stays in the port.
-        const std::size_t held = reply.size();
-        const std::size_t room = wanted - held;
-        reply.resize(held + room);
-        const ssize_t n = ::read(port, reply.data() + held, room);
-        reply.resize(held + static_cast<std::size_t>(std::max<ssize_t>(n, 0)));
+        const ssize_t n = ::read(port, chunk, std::min(sizeof chunk, reply.Room()));
         if (n > 0) {
-            if (!begun) {
-                const std::size_t at = reply.find(marker);
-                begun = at != std::string::npos;
-                // Keep a tail that may be the start of a marker split between reads.
-                const std::size_t tail = std::min({reply.size(), marker.size() - 1, wanted - 1});
-                const std::size_t drop = begun ? at : reply.size() - tail;
-                reply.erase(0, drop);
-            }
-            if (begun)
+            reply.Take(chunk, static_cast<std::size_t>(n));
+            if (reply.HasBegun())
                 deadline = std::min(total, Clock::now() + interval);
             continue;
         }
@@ -103,10 +89,7 @@ int ReadWithin(int port, std::string_view marker, char* buffer, int count, Clock
         if ((n < 0 && errno != EAGAIN) || !WaitUntil(port, POLLIN, deadline))
             break;
     }
-    if (!begun)
-        return 0;
-    std::memcpy(buffer, reply.data(), reply.size());
-    return static_cast<int>(reply.size());
+    return static_cast<int>(reply.GetReply().size());
 }
 
 } // namespace
@@ -149,8 +132,11 @@ int TSerialComm::Receive(char* buffer, int count) {
 int TSerialComm::ReceiveFrom(std::string_view marker, char* buffer, int count) {
     if (!IsConnected() || count <= 0)
         return 0;
-    return ReadWithin(Handle.Get(), marker, buffer, count, Clock::now() + Timeouts.ReadTotal,
-                      Timeouts.ReadInterval);
+    TReplyCollector reply(marker, static_cast<std::size_t>(count));
+    const int received =
+        ReadWithin(Handle.Get(), reply, Clock::now() + Timeouts.ReadTotal, Timeouts.ReadInterval);
+    std::copy(reply.GetReply().begin(), reply.GetReply().end(), buffer);
+    return received;
 }
 
 void TSerialComm::ClearReceiver() {
