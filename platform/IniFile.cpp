@@ -128,7 +128,9 @@ TIniText Parse(std::string_view content) {
         std::string_view lineEnd = end == std::string_view::npos ? "" : "\n";
         if (line.ends_with('\r')) {
             line.remove_suffix(1);
-            lineEnd = content.substr(line.size(), lineEnd.size() + 1);
+            // A last line without LF gets the file's line end: a CR alone ends no line.
+            if (!lineEnd.empty())
+                lineEnd = "\r\n";
         }
         text.Lines.emplace_back(line);
         text.Ends.emplace_back(lineEnd);

@@ -189,6 +189,8 @@ INSTANTIATE_TEST_SUITE_P(
         LineEndCase{"LfInACrLfFile", "[SQM]\r\nA=1\nTimer=5\r\n", "[SQM]\r\nA=1\nTimer=20\r\n"},
         // The changed line keeps its own end; an added line takes the first line's.
         LineEndCase{"ChangedLineKeepsItsEnd", "[SQM]\nTimer=5\r\n", "[SQM]\nTimer=20\r\n"},
+        // Found by fuzzing: a CR alone at the very end is no line end of its own.
+        LineEndCase{"LastLineEndsInCrAlone", "[SQM]\nA=1\r", "[SQM]\nA=1\nTimer=20\n"},
         LineEndCase{"AddedLineTakesTheFirstLinesEnd", "[SQM]\r\nA=1\n",
                     "[SQM]\r\nA=1\nTimer=20\r\n"}),
     RowName());
