@@ -258,6 +258,19 @@ TEST(SqmLeFailure, SocketErrorWhileReading) {
     link->Disconnect();
 }
 
+TEST(SqmLeFailure, ResetInTheMiddleOfAReply) {
+    TMeterOptions options;
+    options.ResetConnection = true;
+    options.ShortReply = 20;
+    TTcpMeterServer meter(options);
+    auto link = LinkWithOldReading(meter.GetPort(), 5000);
+    link->Connect();
+    EXPECT_EQ(SqmMessage([&] { link->ReadReading(); }),
+              Prefix + NoReading + "\nSocket error " + std::to_string(ECONNRESET));
+    ExpectNothingKept(*link);
+    link->Disconnect();
+}
+
 TEST(SqmLeFailure, LineOverTheLimitIsTheLibrarysError) {
     TMeterOptions options;
     options.LongLine = 20000;

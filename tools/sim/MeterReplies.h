@@ -29,9 +29,10 @@ struct TMeterOptions {
     std::chrono::milliseconds ReplyDelay{0}; // wait before answering (a late reply)
     std::chrono::milliseconds ByteDelay{0};  // wait between bytes (a slow, trickling answer)
     bool DropConnection = false;             // close the connection on receiving a command
-    bool ResetConnection = false;            // TCP: reset the connection on receiving a command
-    bool RefuseSecondClient = true;          // one client at a time, as the real meter
-    int QueuedReports = 0; // interval reports delivered as soon as a client connects
+    bool ResetConnection = false;   // TCP: reset the connection on receiving a command (with
+                                    // ShortReply: once that much of the reply has gone)
+    bool RefuseSecondClient = true; // one client at a time, as the real meter
+    int QueuedReports = 0;          // interval reports delivered as soon as a client connects
 };
 
 // The replies of one simulated meter, in the real meter's fixed-column layouts.

@@ -186,7 +186,8 @@ Faults:
   --byte-delay MS       send the reply one byte every MS milliseconds
   --drop                close the connection on receiving a command (on a
                         pseudo-terminal: unplug the meter, the device goes away)
-  --reset               reset the connection on receiving a command (TCP only)
+  --reset               reset the connection on receiving a command (TCP only; with
+                        --short, once that much of the reply has gone)
   --reports N           deliver N queued interval reports to each client on connecting
                         (TCP only)
   --many-clients        serve several clients at a time (the real meter refuses a second;
