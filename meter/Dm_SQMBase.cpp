@@ -32,11 +32,11 @@ std::string CutField(const std::string& reply, int first, int length) {
 }
 
 double TDmSQMBase::GetMagnitude() const {
-    return StrToFloat(CutField(ReadingReply, 3, 6));
+    return PlainDecimalToFloat(CutField(ReadingReply, 3, 6));
 }
 
 double TDmSQMBase::GetTemperature() const {
-    return StrToFloat(CutField(ReadingReply, 49, 6));
+    return PlainDecimalToFloat(CutField(ReadingReply, 49, 6));
 }
 
 std::string TDmSQMBase::GetProtocolVersion() const {

@@ -28,7 +28,7 @@ public:
     virtual void ReadCalibration() = 0;
 
     // Sky brightness (columns 3-8) and temperature (49-54) of the reading reply; raise
-    // EConvertError when the field is not a number.
+    // EConvertError when the field is not a plain signed decimal (no exponent).
     double GetMagnitude() const;
     double GetTemperature() const;
     TDateTime GetReadingTime() const { return ReadingTime; }

@@ -70,14 +70,25 @@ void TDmSQMLE::Read(const char* command, std::string& reply, bool isReading) {
     Tcp.DiscardInput();
     Tcp.Write(command);
     try {
-        reply = Tcp.ReadLn();
-        if (Tcp.ReadLnTimedOut())
-            throw ESqm(NoReply);
-        if (reply.empty())
-            throw ESqm(NoReading);
+        reply = ReadReplyLine(command[0]);
         if (isReading)
             ReadingTime = Now();
     } catch (const ESocketError& e) {
         throw ESqm(std::string(NoReading) + "\nSocket error " + std::to_string(e.LastError()));
+    }
+}
+
+std::string TDmSQMLE::ReadReplyLine(char type) {
+    // A meter set to push interval reports sends them whenever they fall due: lines of
+    // another kind are passed over, all under one time-out.
+    const auto deadline = Tcp.ReadDeadline();
+    for (;;) {
+        std::string line = Tcp.ReadLn(deadline);
+        if (Tcp.ReadLnTimedOut())
+            throw ESqm(NoReply);
+        if (line.empty())
+            throw ESqm(NoReading);
+        if (line.size() >= 2 && line[0] == type && line[1] == ',')
+            return line;
     }
 }

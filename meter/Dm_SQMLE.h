@@ -26,4 +26,6 @@ public:
 private:
     // Sends the command and keeps its reply line; stamps the reading time when asked.
     void Read(const char* command, std::string& reply, bool isReading);
+    // The next line that starts with the reply's type letter and a comma.
+    std::string ReadReplyLine(char type);
 };

@@ -55,9 +55,12 @@ void TDmSQMLUR::ReadReply(const char* command, int replyLength, std::string& rep
     Serial->Send(command, 2);
     try {
         // Positions the meter never sent read as blanks, so a short reply shows no stray
-        // bytes and its missing number columns fail to convert.
+        // bytes and its missing number columns fail to convert. The reply starts at its type
+        // letter and comma: noise before it (a USB bridge's first bytes) is dropped.
         std::string buffer(static_cast<std::size_t>(replyLength), ' ');
-        const int received = Serial->Receive(buffer.data(), replyLength);
+        const char marker[] = {command[0], ','};
+        const int received =
+            Serial->ReceiveFrom(std::string_view(marker, 2), buffer.data(), replyLength);
         Serial->ClearReceiver();
         if (received == 0)
             throw ESqm(NoReply);
@@ -81,4 +84,8 @@ void TDmSQMLUR::SetParity(int parity) {
 
 void TDmSQMLUR::SetStopBits(int stopBits) {
     Serial->StopBits = stopBits;
+}
+
+void TDmSQMLUR::SetTimeouts(const TSerialTimeouts& timeouts) {
+    Serial->Timeouts = timeouts;
 }

@@ -7,7 +7,7 @@
 #include <string>
 
 // The meter link for the models on a serial port: SQM-LU and SQM-LU-DL over USB, SQM-LR
-// over RS-232. Replies are framed by their fixed length alone.
+// over RS-232. A reply starts at its type letter and comma and is framed by its fixed length.
 class TDmSQMLUR : public TDmSQMBase {
 public:
     TDmSQMLUR();
@@ -24,6 +24,8 @@ public:
     void SetBaudRate(int baudRate);
     void SetParity(int parity);
     void SetStopBits(int stopBits);
+    // The port's time-outs, from the next read or write on; the port starts with its own.
+    void SetTimeouts(const TSerialTimeouts& timeouts);
 
 private:
     // Sends command and keeps the reply of replyLength bytes in reply.

@@ -1,13 +1,12 @@
 #include "meter/SerialComm.h"
 
+#include "meter/ReplyCollector.h"
 #include "meter/SerialSettings.h"
 #include "platform/DebugOutput.h"
 
 #include <algorithm>
 #include <cerrno>
-#include <fcntl.h>
 #include <poll.h>
-#include <sys/file.h>
 #include <sys/ioctl.h>
 #include <termios.h>
 #include <unistd.h>
@@ -15,20 +14,6 @@
 namespace {
 
 using Clock = std::chrono::steady_clock;
-
-// Opens the device for reading and writing so that nobody else can: the advisory lock
-// keeps out every careful opener (root included), TIOCEXCL every other one but root.
-TFileDescriptor OpenExclusive(const std::string& path) {
-    if (path.empty())
-        return {};
-    TFileDescriptor port(::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC));
-    if (!port.IsValid() || ::flock(port.Get(), LOCK_EX | LOCK_NB) != 0)
-        return {};
-    // A device that is not a terminal has no exclusive mode; configuring refuses it.
-    if (::ioctl(port.Get(), TIOCEXCL) != 0 && errno != ENOTTY)
-        return {};
-    return port;
-}
 
 // Lowers DTR and RTS; a device without modem lines (a pseudo-terminal) has none to lower.
 bool LowerModemLines(int port) {
@@ -84,16 +69,19 @@ int WriteWithin(int port, const char* data, int count, Clock::time_point deadlin
     return written;
 }
 
-// With VMIN = VTIME = 0 a read returns at once: 0 when nothing is waiting.
-int ReadWithin(int port, char* buffer, int count, Clock::time_point total,
+// With VMIN = VTIME = 0 a read returns at once: 0 when nothing is waiting. The interval
+// time-out runs once the reply has begun.
+int ReadWithin(int port, TReplyCollector& reply, Clock::time_point total,
                Clock::duration interval) {
     Clock::time_point deadline = total;
-    int got = 0;
-    while (got < count) {
-        const ssize_t n = ::read(port, buffer + got, static_cast<std::size_t>(count - got));
+    char chunk[512];
+    while (!reply.IsComplete()) {
+        // Never read past the end of the reply, so what follows it stays in the port.
+        const ssize_t n = ::read(port, chunk, std::min(sizeof chunk, reply.Room()));
         if (n > 0) {
-            got += static_cast<int>(n);
-            deadline = std::min(total, Clock::now() + interval);
+            reply.Take(chunk, static_cast<std::size_t>(n));
+            if (reply.HasBegun())
+                deadline = std::min(total, Clock::now() + interval);
             continue;
         }
         if (n < 0 && errno == EINTR)
@@ -101,7 +89,7 @@ int ReadWithin(int port, char* buffer, int count, Clock::time_point total,
         if ((n < 0 && errno != EAGAIN) || !WaitUntil(port, POLLIN, deadline))
             break;
     }
-    return got;
+    return static_cast<int>(reply.GetReply().size());
 }
 
 } // namespace
@@ -113,8 +101,8 @@ void TSerialComm::Connect() {
         throw ESerial("Serial port is already open");
     if (PortName.empty() || BaudRate == 0)
         throw ESerial("No serial port is configured");
-    // A port that fails here is closed again as port goes.
-    TFileDescriptor port = OpenExclusive(SerialDevicePath(PortName));
+    // A port that fails here is let go again as port goes.
+    TExclusivePort port = TExclusivePort::Open(SerialDevicePath(PortName));
     if (!port.IsValid())
         throw ESerial("Failed to open port " + PortName);
     if (!Configure(port.Get(), BaudRate, Parity, StopBits))
@@ -123,16 +111,13 @@ void TSerialComm::Connect() {
 }
 
 void TSerialComm::Disconnect() {
-    // Exclusive mode outlives this descriptor while anyone else keeps the device open.
-    if (IsConnected())
-        ::ioctl(Handle.Get(), TIOCNXCL);
     Handle.Reset();
 }
 
 void TSerialComm::Send(const char* data, int count) {
     int written = 0;
     if (IsConnected() && count > 0)
-        written = WriteWithin(Handle.Get(), data, count, Clock::now() + WriteTotalTimeout);
+        written = WriteWithin(Handle.Get(), data, count, Clock::now() + Timeouts.WriteTotal);
     if (written != count)
         throw ESerial("Wrong number of bytes sent: " +
                       std::to_string(static_cast<unsigned long>(written)));
@@ -141,8 +126,17 @@ void TSerialComm::Send(const char* data, int count) {
 int TSerialComm::Receive(char* buffer, int count) {
     if (!IsConnected() || count <= 0)
         return 0;
-    return ReadWithin(Handle.Get(), buffer, count, Clock::now() + ReadTotalTimeout,
-                      ReadIntervalTimeout);
+    return ReceiveFrom({}, buffer, count);
+}
+
+int TSerialComm::ReceiveFrom(std::string_view marker, char* buffer, int count) {
+    if (!IsConnected() || count <= 0)
+        return 0;
+    TReplyCollector reply(marker, static_cast<std::size_t>(count));
+    const int received =
+        ReadWithin(Handle.Get(), reply, Clock::now() + Timeouts.ReadTotal, Timeouts.ReadInterval);
+    std::copy(reply.GetReply().begin(), reply.GetReply().end(), buffer);
+    return received;
 }
 
 void TSerialComm::ClearReceiver() {

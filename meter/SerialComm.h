@@ -1,11 +1,12 @@
 #pragma once
 
+#include "meter/ExclusivePort.h"
 #include "platform/Exception.h"
 #include "platform/Export.h"
-#include "platform/FileDescriptor.h"
 
 #include <chrono>
 #include <string>
+#include <string_view>
 
 // A failure of the serial port. The message is the fixed prefix, one blank and the text.
 class NIGHTLUX_EXPORT ESerial : public Exception {
@@ -13,17 +14,23 @@ public:
     explicit ESerial(const std::string& text);
 };
 
+// The time-outs of a serial port: a read ends after ReadInterval without a further byte
+// once the reply has begun, or after ReadTotal in all; a write ends after WriteTotal.
+struct TSerialTimeouts {
+    std::chrono::milliseconds ReadInterval{500};
+    std::chrono::milliseconds ReadTotal{5000};
+    std::chrono::milliseconds WriteTotal{5000};
+};
+
 // One serial port for synchronous exchange of raw bytes: 8 data bits at the configured
 // speed, parity and stop bits, no flow control. The owner sets PortName, BaudRate, Parity
 // and StopBits before Connect; they are read only there.
 class NIGHTLUX_EXPORT TSerialComm {
 public:
-    // Time-outs that Connect installs: a read ends after ReadIntervalTimeout without a
-    // further byte once the reply has begun, or after ReadTotalTimeout in all; a write
-    // ends after WriteTotalTimeout.
-    static constexpr std::chrono::milliseconds ReadIntervalTimeout{500};
-    static constexpr std::chrono::milliseconds ReadTotalTimeout{5000};
-    static constexpr std::chrono::milliseconds WriteTotalTimeout{5000};
+    // The time-outs every port starts with.
+    static constexpr std::chrono::milliseconds ReadIntervalTimeout = TSerialTimeouts{}.ReadInterval;
+    static constexpr std::chrono::milliseconds ReadTotalTimeout = TSerialTimeouts{}.ReadTotal;
+    static constexpr std::chrono::milliseconds WriteTotalTimeout = TSerialTimeouts{}.WriteTotal;
 
     TSerialComm() = default;
     TSerialComm(const TSerialComm&) = delete;
@@ -43,15 +50,20 @@ public:
     // Reads up to count bytes under the time-outs; returns how many arrived, 0 on a
     // closed port. Bytes of buffer beyond that count are left untouched.
     int Receive(char* buffer, int count);
+    // As Receive, for a reply that begins with marker: bytes before the first marker are
+    // dropped, and the reply (marker included) counts as begun only at the marker. Returns
+    // 0 when no marker arrived within the total time-out.
+    int ReceiveFrom(std::string_view marker, char* buffer, int count);
     // Throws away received bytes not yet read; a failure is only reported as a
     // diagnostic line.
     void ClearReceiver();
 
-    std::string PortName; // as the user knows it: "COM1", "/dev/ttyUSB0", ...
-    int BaudRate = 0;     // bits per second; 0: no port configured
-    int Parity = 0;       // 0 none, 1 odd, 2 even, 3 mark, 4 space
-    int StopBits = 0;     // 0 one, 1 one and a half, 2 two
+    std::string PortName;     // as the user knows it: "COM1", "/dev/ttyUSB0", ...
+    int BaudRate = 0;         // bits per second; 0: no port configured
+    int Parity = 0;           // 0 none, 1 odd, 2 even, 3 mark, 4 space
+    int StopBits = 0;         // 0 one, 1 one and a half, 2 two
+    TSerialTimeouts Timeouts; // for each read and write from then on
 
 private:
-    TFileDescriptor Handle; // the open port; invalid while closed
+    TExclusivePort Handle; // the open port; invalid while closed
 };

@@ -16,11 +16,14 @@ namespace {
 
 constexpr std::string_view Bom = "\xEF\xBB\xBF";
 
-// The file as lines without their line ends.
+// The file as lines without their line ends. Each line keeps the end it was read with, so
+// that a rewrite leaves the bytes of the lines it does not change; new lines take the end
+// of the file's first line.
 struct TIniText {
     bool HasBom = false;
     std::string LineEnd = "\n";
     std::vector<std::string> Lines;
+    std::vector<std::string> Ends; // one per line; empty for a last line without an end
 };
 
 char LowerAscii(char c) {
@@ -68,12 +71,21 @@ bool IsKeyLine(std::string_view line, std::string_view& key, std::string_view& v
     return true;
 }
 
-// Reads the whole file; returns 0 or the errno of the failing call.
+// Reads the whole file; returns 0 or the errno of the failing call. Only a regular file
+// of at most MaxFileSize bytes is read: a folder is EISDIR, anything else that is not a
+// regular file (a device, a FIFO) ENODEV, a larger file EFBIG.
 int ReadFile(const std::string& name, std::string& content) {
     TPosixFile file;
-    // Non-blocking, so a FIFO without a writer reads as empty instead of hanging.
+    // Non-blocking, so that opening a FIFO never waits for a writer.
     if (!file.Open(name, O_RDONLY | O_NOCTTY | O_NONBLOCK))
         return errno;
+    struct stat status {};
+    if (::fstat(file.Get(), &status) != 0)
+        return errno;
+    if (S_ISDIR(status.st_mode))
+        return EISDIR;
+    if (!S_ISREG(status.st_mode))
+        return ENODEV;
     char buffer[8192];
     for (;;) {
         const ssize_t n = ::read(file.Get(), buffer, sizeof buffer);
@@ -83,7 +95,21 @@ int ReadFile(const std::string& name, std::string& content) {
             return errno;
         if (n == 0)
             return 0;
+        // Checked as read: the file may grow meanwhile.
+        if (content.size() + static_cast<std::size_t>(n) > TIniFile::MaxFileSize)
+            return EFBIG;
         content.append(buffer, static_cast<std::size_t>(n));
+    }
+}
+
+std::string ReasonText(int error) {
+    switch (error) {
+    case ENODEV:
+        return "not a regular file";
+    case EFBIG:
+        return "larger than " + std::to_string(TIniFile::MaxFileSize / 1024) + " KiB";
+    default:
+        return std::strerror(error);
     }
 }
 
@@ -99,9 +125,15 @@ TIniText Parse(std::string_view content) {
     while (!content.empty()) {
         const std::size_t end = content.find('\n');
         std::string_view line = content.substr(0, end);
-        if (line.ends_with('\r'))
+        std::string_view lineEnd = end == std::string_view::npos ? "" : "\n";
+        if (line.ends_with('\r')) {
             line.remove_suffix(1);
+            // A last line without LF gets the file's line end: a CR alone ends no line.
+            if (!lineEnd.empty())
+                lineEnd = "\r\n";
+        }
         text.Lines.emplace_back(line);
+        text.Ends.emplace_back(lineEnd);
         content.remove_prefix(end == std::string_view::npos ? content.size() : end + 1);
     }
     return text;
@@ -109,9 +141,17 @@ TIniText Parse(std::string_view content) {
 
 std::string Serialize(const TIniText& text) {
     std::string content = text.HasBom ? std::string(Bom) : std::string();
-    for (const std::string& line : text.Lines)
-        content += line + text.LineEnd;
+    for (std::size_t i = 0; i < text.Lines.size(); ++i) {
+        const bool kept = i < text.Ends.size() && !text.Ends[i].empty();
+        content += text.Lines[i] + (kept ? text.Ends[i] : text.LineEnd);
+    }
     return content;
+}
+
+// Inserts line before line i (at the end when i is the count); it ends as the file's lines do.
+void InsertLine(TIniText& text, std::size_t i, std::string line) {
+    text.Lines.insert(text.Lines.begin() + static_cast<std::ptrdiff_t>(i), std::move(line));
+    text.Ends.insert(text.Ends.begin() + static_cast<std::ptrdiff_t>(i), text.LineEnd);
 }
 
 // Index of the header line of the first section of that name, or npos.
@@ -281,6 +321,14 @@ std::string TIniFile::ReadString(const std::string& section, const std::string& 
     return LeadingCharacters(value, MaxValueLength);
 }
 
+std::optional<std::string> TIniFile::UnreadableReason() const {
+    std::string content;
+    const int error = ReadFile(FileName, content);
+    if (error == 0 || error == ENOENT)
+        return std::nullopt;
+    return ReasonText(error);
+}
+
 int TIniFile::ReadInteger(const std::string& section, const std::string& key,
                           int defaultValue) const {
     int value = 0;
@@ -315,15 +363,15 @@ void TIniFile::WriteString(const std::string& section, const std::string& key,
         if ((existing.st_mode & 0222) == 0 || ::access(target.c_str(), W_OK) != 0)
             WriteFailed(FileName, std::strerror(EACCES));
         if (const int error = ReadFile(target, content))
-            WriteFailed(FileName, error);
+            WriteFailed(FileName, ReasonText(error));
     }
 
     TIniText text = Parse(content);
     const std::string line = key + "=" + value;
     std::size_t header = FindSection(text, section);
     if (header == std::string::npos) {
-        text.Lines.push_back("[" + section + "]");
-        text.Lines.push_back(line);
+        InsertLine(text, text.Lines.size(), "[" + section + "]");
+        InsertLine(text, text.Lines.size(), line);
     } else if (const std::size_t keyLine = FindKey(text, header, key);
                keyLine != std::string::npos) {
         text.Lines[keyLine] = line;
@@ -332,7 +380,7 @@ void TIniFile::WriteString(const std::string& section, const std::string& key,
         std::size_t insert = SectionEnd(text, header);
         while (insert > header + 1 && Trim(text.Lines[insert - 1]).empty())
             --insert;
-        text.Lines.insert(text.Lines.begin() + static_cast<std::ptrdiff_t>(insert), line);
+        InsertLine(text, insert, line);
     }
     ReplaceFile(FileName, target, Serialize(text), exists ? &existing : nullptr);
 }

@@ -3,6 +3,7 @@
 #include "platform/Exception.h"
 
 #include <cstddef>
+#include <optional>
 #include <string>
 
 // A settings file that cannot be written; the message names the file and the reason.
@@ -23,9 +24,16 @@ class TIniFile {
 public:
     // At most this many characters (UTF-8 code points) of a value are read back.
     static constexpr std::size_t MaxValueLength = 2047;
+    // A larger file, or one that is not a regular file (a folder, a device such as
+    // /dev/zero, a FIFO), cannot be read: it reads as missing and is never replaced.
+    static constexpr std::size_t MaxFileSize = 1024 * 1024;
 
     explicit TIniFile(std::string fileName) : FileName(std::move(fileName)) {}
     const std::string& GetFileName() const { return FileName; }
+
+    // Why the file cannot be read ("Permission denied", "Is a directory", ...); nothing
+    // when it can, and when it does not exist.
+    std::optional<std::string> UnreadableReason() const;
 
     // The value of the key, or defaultValue when the file, section or key is missing or
     // the file cannot be read.

@@ -30,9 +30,7 @@ std::size_t SkipBlanks(const std::string& s, std::size_t pos) {
     throw EConvertError("'" + text + "' is not a valid floating point value");
 }
 
-} // namespace
-
-double StrToFloat(const std::string& text) {
+double Convert(const std::string& text, bool allowExponent) {
     std::size_t pos = SkipBlanks(text, 0);
     const std::size_t begin = pos;
     if (pos < text.size() && (text[pos] == '+' || text[pos] == '-'))
@@ -48,7 +46,7 @@ double StrToFloat(const std::string& text) {
     }
     if (digits == 0)
         Invalid(text);
-    if (pos < text.size() && (text[pos] == 'e' || text[pos] == 'E')) {
+    if (allowExponent && pos < text.size() && (text[pos] == 'e' || text[pos] == 'E')) {
         std::size_t exp = pos + 1;
         if (exp < text.size() && (text[exp] == '+' || text[exp] == '-'))
             ++exp;
@@ -70,4 +68,14 @@ double StrToFloat(const std::string& text) {
     if (errno == ERANGE && std::isinf(value))
         Invalid(text);
     return value;
+}
+
+} // namespace
+
+double StrToFloat(const std::string& text) {
+    return Convert(text, true);
+}
+
+double PlainDecimalToFloat(const std::string& text) {
+    return Convert(text, false);
 }

@@ -9,3 +9,6 @@
 // separator in every locale. Any other text, the empty text, or a value too large for a double
 // raises EConvertError naming the text.
 double StrToFloat(const std::string& text);
+
+// As StrToFloat without the exponent: the plain signed decimal that a meter writes.
+double PlainDecimalToFloat(const std::string& text);

@@ -173,10 +173,13 @@ void TTcpClient::Write(std::string_view bytes) {
 }
 
 std::string TTcpClient::ReadLn() {
+    return ReadLn(DeadlineAfter(ReadTimeout));
+}
+
+std::string TTcpClient::ReadLn(Clock::time_point deadline) {
     TimedOut = false;
     if (!Socket)
         throw ETcpUsageError("Not connected.");
-    const Clock::time_point deadline = DeadlineAfter(ReadTimeout);
     const std::string tooLong = "A line received from " + Endpoint() + " is longer than " +
                                 std::to_string(MaxLineLength) + " bytes.";
     std::size_t searched = 0;

@@ -89,6 +89,13 @@ public:
     // time-out, returns an empty line and ReadLnTimedOut() is true; the bytes of the
     // incomplete line stay unread.
     std::string ReadLn();
+    // As ReadLn, waiting until the deadline instead, so that several lines can be read
+    // under one time-out.
+    std::string ReadLn(std::chrono::steady_clock::time_point deadline);
+    // The deadline of a wait for data that starts now, under the read time-out.
+    std::chrono::steady_clock::time_point ReadDeadline() const {
+        return DeadlineAfter(ReadTimeout);
+    }
     bool ReadLnTimedOut() const { return TimedOut; }
     // Throws away the input received so far; what arrives later is kept.
     void DiscardInput() noexcept;

@@ -258,6 +258,19 @@ TEST(SqmLeFailure, SocketErrorWhileReading) {
     link->Disconnect();
 }
 
+TEST(SqmLeFailure, ResetInTheMiddleOfAReply) {
+    TMeterOptions options;
+    options.ResetConnection = true;
+    options.ShortReply = 20;
+    TTcpMeterServer meter(options);
+    auto link = LinkWithOldReading(meter.GetPort(), 5000);
+    link->Connect();
+    EXPECT_EQ(SqmMessage([&] { link->ReadReading(); }),
+              Prefix + NoReading + "\nSocket error " + std::to_string(ECONNRESET));
+    ExpectNothingKept(*link);
+    link->Disconnect();
+}
+
 TEST(SqmLeFailure, LineOverTheLimitIsTheLibrarysError) {
     TMeterOptions options;
     options.LongLine = 20000;
@@ -370,6 +383,79 @@ TEST(SqmLeStaleInput, SeveralQueuedReports) {
     ASSERT_TRUE(Unread(*link, 3 * 57));
     link->ReadUnitInfo();
     EXPECT_EQ(link->GetSerialNumber(), "00005533");
+}
+
+// A line of another kind (an interval report pushed by the meter, noise) is passed over:
+// the reply is the line that starts with the command's letter and a comma.
+struct OtherLineCase {
+    const char* Name;
+    std::string Leading; // sent before each reply
+};
+
+class SqmLeOtherLines : public testing::TestWithParam<OtherLineCase> {};
+
+TEST_P(SqmLeOtherLines, ArePassedOverUntilTheReply) {
+    TMeterOptions options;
+    options.Leading = GetParam().Leading;
+    options.Magnitude = 19.53;
+    options.Temperature = 5.3;
+    TTcpMeterServer meter(options);
+    auto link = MakeLink(meter.GetPort(), 2000);
+    // A leading line of the command's own kind comes first and is its reply.
+    const std::string first = GetParam().Leading.substr(0, GetParam().Leading.find('\r'));
+    const auto expected = [&](const std::string& own) {
+        return first.substr(0, 2) == own.substr(0, 2) ? first : own;
+    };
+    link->Connect();
+    link->ReadUnitInfo();
+    EXPECT_EQ(link->UnitInfoReply, expected(TMeterReplies().UnitInfoLine()));
+    link->ReadReading();
+    EXPECT_EQ(link->ReadingReply, expected(TMeterReplies().ReadingLine(19.53, 5.3)));
+    link->ReadCalibration();
+    EXPECT_EQ(link->CalibrationReply, expected(TMeterReplies().CalibrationLine()));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, SqmLeOtherLines,
+    testing::Values(OtherLineCase{"IntervalReport",
+                                  "r, 17.00m,0000000063Hz,0000007303c,0000000.016s, 005.3C\r\n"},
+                    OtherLineCase{"UnitInformation", "i,00000004,00000003,00000076,00000001\r\n"},
+                    OtherLineCase{"SeveralLines", "x\r\ni\r\nc;\r\n,r\r\nrx\r\n"},
+                    OtherLineCase{"NoiseBytes", "\xFE\xFFgarbage\r\n"}),
+    RowName());
+
+TEST(SqmLeOtherLinesOnly, TimeOutAsNoReply) {
+    TMeterOptions options;
+    options.Leading = "r, 17.00m,0000000063Hz,0000007303c,0000000.016s, 005.3C\r\n";
+    options.ShortReply = 10; // the reply's line never ends
+    TTcpMeterServer meter(options);
+    auto link = MakeLink(meter.GetPort(), 1000);
+    link->Connect();
+    link->UnitInfoReply = "old";
+    const auto start = Clock::now();
+    EXPECT_EQ(SqmMessage([&] { link->ReadUnitInfo(); }), Prefix + NoReply);
+    EXPECT_GT(SecondsSince(start), 0.8);
+    EXPECT_LT(SecondsSince(start), 5.0);
+    EXPECT_EQ(link->UnitInfoReply, "");
+}
+
+// Reports queued while nobody was connected arrive at any moment after the connect, also
+// after the command went out: however they fall, each command gets its own reply.
+TEST(SqmLeOtherLinesOnly, QueuedReportsNeverBecomeTheReply) {
+    TMeterOptions options;
+    options.QueuedReports = 5;
+    options.Magnitude = 19.53;
+    TTcpMeterServer meter(options);
+    auto link = MakeLink(meter.GetPort());
+    for (int cycle = 0; cycle < 20; ++cycle) {
+        link->Connect();
+        link->ReadUnitInfo();
+        EXPECT_EQ(link->GetModelNumber(), "00000003");
+        link->ReadReading();
+        EXPECT_EQ(link->ReadingReply.substr(0, 2), "r,");
+        link->Disconnect();
+        ASSERT_TRUE(OpenConnections(meter, 0));
+    }
 }
 
 TEST(SqmLeLifetime, DestroyingAConnectedLinkClosesTheConnection) {

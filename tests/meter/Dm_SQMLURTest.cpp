@@ -1,5 +1,6 @@
 #include "meter/Dm_SQMLUR.h"
 
+#include "tests/support/PortObserver.h"
 #include "tests/support/PtyPair.h"
 #include "tests/support/RowName.h"
 #include "tools/sim/PtyMeter.h"
@@ -25,6 +26,9 @@ const std::string CouldNotConnect = SqmPrefix + "Could not connect with SQM-LU/R
 const std::string ReadingReply = TMeterReplies().ReadingLine(19.53, 5.3) + "\r\n";
 const std::string UnitInfoReply = "i,00000004,00000003,00000076,00005533\r\n";
 const std::string CalibrationReply = "c,00000019.96m,0000199.361s, 019.0C,00000008.71m, 020.3C\r\n";
+
+// Short time-outs, so that no test waits out the port's own five seconds.
+const TSerialTimeouts Quick{400ms, 1000ms, 1000ms};
 
 double SecondsSince(Clock::time_point start) {
     return std::chrono::duration<double>(Clock::now() - start).count();
@@ -68,6 +72,20 @@ protected:
     }
 
     TPtyMeter Meter;
+    TPortObserver Observer{Meter.DevicePath()};
+    TDmSQMLUR Link;
+};
+
+// A link on its own simulated meter, with the quick time-outs.
+class MeterLinkWith {
+public:
+    explicit MeterLinkWith(TMeterOptions options) : Meter(std::move(options)) {
+        Link.SetComPort(Meter.DevicePath());
+        Link.SetTimeouts(Quick);
+    }
+
+    TPtyMeter Meter;
+    TPortObserver Observer{Meter.DevicePath()};
     TDmSQMLUR Link;
 };
 
@@ -101,9 +119,7 @@ TEST_F(MeterLinkOnPty, ReadsUnitInfoAndReading) {
 
 TEST_F(MeterLinkOnPty, RunsTheLineAtTheMetersSettings) {
     Link.Connect();
-    TFileDescriptor observer(::open(Meter.DevicePath().c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC));
-    termios t{};
-    ASSERT_EQ(::tcgetattr(observer.Get(), &t), 0);
+    const termios t = Observer.GetSettings();
     EXPECT_EQ(cfgetospeed(&t), static_cast<speed_t>(B115200));
     EXPECT_EQ(cfgetispeed(&t), static_cast<speed_t>(B115200));
     EXPECT_EQ(t.c_cflag & (CSIZE | PARENB | CSTOPB | CRTSCTS), static_cast<tcflag_t>(CS8));
@@ -114,9 +130,7 @@ TEST_F(MeterLinkOnPty, UsesTheSettersAtTheNextConnect) {
     Link.SetStopBits(2);
     Link.SetParity(0);
     Link.Connect();
-    TFileDescriptor observer(::open(Meter.DevicePath().c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC));
-    termios t{};
-    ASSERT_EQ(::tcgetattr(observer.Get(), &t), 0);
+    const termios t = Observer.GetSettings();
     EXPECT_EQ(cfgetospeed(&t), static_cast<speed_t>(B9600));
     EXPECT_NE(t.c_cflag & CSTOPB, 0u);
     Link.SetStopBits(1); // one and a half: no such thing here
@@ -212,18 +226,18 @@ TEST(MeterLinkNeverConnected, ReadFailsAsDropped) {
     link.Disconnect();
 }
 
-TEST(MeterLinkSilentMeter, GivesUpAfterFiveSecondsKeepingThePortOpen) {
+TEST(MeterLinkSilentMeter, GivesUpAfterTheTotalTimeOutKeepingThePortOpen) {
     TMeterOptions silent = SteadyMeter();
     silent.Silent = true;
-    TPtyMeter meter(silent);
-    TDmSQMLUR link;
-    link.SetComPort(meter.DevicePath());
+    MeterLinkWith on(silent);
+    TDmSQMLUR& link = on.Link;
+    TPtyMeter& meter = on.Meter;
     link.Connect();
     const auto start = Clock::now();
     EXPECT_EQ(FailureOf<ESqm>([&] { link.ReadReading(); }), NoReading);
     const double seconds = SecondsSince(start);
-    EXPECT_GE(seconds, 4.9);
-    EXPECT_LT(seconds, 8.0);
+    EXPECT_GE(seconds, 0.95);
+    EXPECT_LT(seconds, 4.0);
     EXPECT_EQ(link.ReadingReply, "");
     EXPECT_EQ(link.GetReadingTime(), 0.0);
     EXPECT_THROW(link.GetMagnitude(), EConvertError);
@@ -253,16 +267,12 @@ TEST(MeterLinkShortReply, EndsHalfASecondAfterTheLastByteAndKeepsTheFullLength) 
 TEST(MeterLinkSurplus, IsThrownAwayAndDoesNotDisturbTheNextReply) {
     TMeterOptions chatty = SteadyMeter();
     chatty.Surplus = "surplus bytes after the reply\r\n";
-    TPtyMeter meter(chatty);
-    TDmSQMLUR link;
-    link.SetComPort(meter.DevicePath());
+    MeterLinkWith on(chatty);
+    TDmSQMLUR& link = on.Link;
     link.Connect();
     link.ReadReading();
     EXPECT_EQ(link.ReadingReply, ReadingReply);
-    TFileDescriptor observer(::open(meter.DevicePath().c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC));
-    int waiting = -1;
-    ASSERT_EQ(::ioctl(observer.Get(), FIONREAD, &waiting), 0);
-    EXPECT_EQ(waiting, 0); // purged right after the reply
+    EXPECT_EQ(on.Observer.Waiting(), 0); // purged right after the reply
     link.ReadUnitInfo();
     EXPECT_EQ(link.UnitInfoReply, UnitInfoReply);
     link.ReadReading();
@@ -278,12 +288,16 @@ struct StaleCase {
 class MeterLinkStaleBytes : public MeterLinkOnPty, public testing::WithParamInterface<StaleCase> {};
 
 TEST_P(MeterLinkStaleBytes, AreThrownAwayBeforeTheCommand) {
-    if (GetParam().BeforeConnect)
+    const int count = static_cast<int>(GetParam().Bytes.size());
+    if (GetParam().BeforeConnect) {
         Meter.Inject(GetParam().Bytes);
+        ASSERT_TRUE(Observer.WaitForInput(count));
+    }
     Link.Connect();
-    if (!GetParam().BeforeConnect)
+    if (!GetParam().BeforeConnect) {
         Meter.Inject(GetParam().Bytes);
-    std::this_thread::sleep_for(200ms);
+        ASSERT_TRUE(Observer.WaitForInput(count));
+    }
     Link.ReadUnitInfo();
     EXPECT_EQ(Link.UnitInfoReply, UnitInfoReply);
 }
@@ -294,17 +308,75 @@ INSTANTIATE_TEST_SUITE_P(
                     StaleCase{"LateSurplusOfAnEarlierReply", false, "r, 19.53m,00000\r\n"}),
     RowName());
 
+// Bytes that arrive after the command and before the reply (a USB bridge's noise as the
+// port opens) are dropped: the reply starts at its type letter and comma.
+struct NoiseCase {
+    const char* Name;
+    std::string Leading;
+};
+
+class MeterLinkNoise : public testing::TestWithParam<NoiseCase> {};
+
+TEST_P(MeterLinkNoise, IsDroppedBeforeTheReply) {
+    TMeterOptions noisy = SteadyMeter();
+    noisy.Leading = GetParam().Leading;
+    MeterLinkWith on(noisy);
+    on.Link.Connect();
+    on.Link.ReadUnitInfo();
+    EXPECT_EQ(on.Link.UnitInfoReply, UnitInfoReply);
+    EXPECT_EQ(on.Link.GetSerialNumber(), "00005533");
+    on.Link.ReadReading();
+    EXPECT_EQ(on.Link.ReadingReply, ReadingReply);
+    EXPECT_DOUBLE_EQ(on.Link.GetMagnitude(), 19.53);
+    on.Link.ReadCalibration();
+    EXPECT_EQ(on.Link.CalibrationReply, CalibrationReply);
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, MeterLinkNoise,
+                         testing::Values(NoiseCase{"UsbBridge", std::string("\x00\xFE\x00", 3)},
+                                         NoiseCase{"TypeLettersWithoutComma", "ricx r i c"},
+                                         NoiseCase{"CommaBeforeTheLetter", ",r ,i ,c "},
+                                         NoiseCase{"LongerThanAReply", std::string(150, '\xFF')},
+                                         NoiseCase{"PartOfAnotherKindOfReply",
+                                                   "x,00000004,0000\r\n"}),
+                         RowName());
+
+TEST(MeterLinkNoise, WithoutAReplyIsNoReplyAfterTheTotalTimeOut) {
+    TMeterOptions garbage = SteadyMeter();
+    garbage.Leading = "garbage bytes, r r. 19.53";
+    garbage.ShortReply = 1; // the reply's type letter alone
+    MeterLinkWith on(garbage);
+    on.Link.Connect();
+    const auto start = Clock::now();
+    EXPECT_EQ(FailureOf<ESqm>([&] { on.Link.ReadReading(); }), NoReading);
+    EXPECT_GE(SecondsSince(start), 0.95);
+    EXPECT_EQ(on.Link.ReadingReply, "");
+    EXPECT_EQ(on.Link.GetReadingTime(), 0.0);
+}
+
+TEST(MeterLinkNoise, ShortReplyAfterNoiseEndsAtTheIntervalKeepingTheFullLength) {
+    TMeterOptions cut = SteadyMeter();
+    cut.Leading = std::string("\x00\xFE\x00", 3);
+    cut.ShortReply = 20;
+    MeterLinkWith on(cut);
+    on.Link.Connect();
+    on.Link.ReadReading();
+    EXPECT_EQ(on.Link.ReadingReply, ReadingReply.substr(0, 20) + std::string(37, ' '));
+    EXPECT_THROW(on.Link.GetTemperature(), EConvertError);
+}
+
 TEST(MeterLinkCommandWrite, FailureReachesTheCallerAsASerialError) {
     TPtyPair pty;
     TDmSQMLUR link;
     link.SetComPort(pty.DevicePath());
-    link.Connect();
+    link.SetTimeouts(Quick);
     pty.FillOutput(); // the device takes no more bytes
+    link.Connect();
     link.UnitInfoReply = "old";
     const auto start = Clock::now();
     EXPECT_EQ(FailureOf<ESerial>([&] { link.ReadUnitInfo(); }),
               SerialPrefix + "Wrong number of bytes sent: 0");
-    EXPECT_GE(SecondsSince(start), 4.9);
+    EXPECT_GE(SecondsSince(start), 0.95);
     EXPECT_EQ(link.UnitInfoReply, "");
     EXPECT_TRUE(IsHeld(pty.DevicePath()));
 }

@@ -66,7 +66,9 @@ const ReadingCase ReadingCases[] = {
     {"MinusWithLeadingZero", ReadingWith("-01.20", "-012.5"), -1.2, -12.5},
     {"SaturatedSensor", ReadingWith(" 00.00", " 021.0"), 0.0, 21.0},
     {"PlusSign", ReadingWith("+19.53", "+005.3"), 19.53, 5.3},
-    {"Exponent", ReadingWith("1.95e1", " 5E-01"), 19.5, 0.5},
+    // A meter writes plain decimals: an exponent makes the field not valid.
+    {"Exponent", ReadingWith("1.95e1", " 5E-01"), std::nullopt, std::nullopt},
+    {"HugeExponent", ReadingWith(" 9e307", "9e+307"), std::nullopt, std::nullopt},
     {"BlanksAround", ReadingWith("  19  ", "    7 "), 19.0, 7.0},
     {"CommaDecimal", ReadingWith(" 19,53", " 005,3"), std::nullopt, std::nullopt},
     {"InnerBlank", ReadingWith("19. 53", " 005.3"), std::nullopt, 5.3},

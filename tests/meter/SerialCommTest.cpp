@@ -1,16 +1,18 @@
 #include "meter/SerialComm.h"
 
+#include "tests/support/PortObserver.h"
 #include "tests/support/PtyPair.h"
 #include "tests/support/RowName.h"
+#include "tests/support/Unprivileged.h"
 #include "tools/sim/PtyMeter.h"
 
 #include <chrono>
 #include <fcntl.h>
+#include <functional>
 #include <gtest/gtest.h>
+#include <memory>
 #include <sys/file.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
-#include <thread>
 #include <unistd.h>
 
 namespace {
@@ -21,8 +23,18 @@ using Clock = std::chrono::steady_clock;
 const std::string Prefix = "Serial communication error: ";
 const std::string UnitInfoReply = "i,00000004,00000003,00000076,00005533\r\n";
 
+// Short time-outs, so that no test waits out the port's own five seconds.
+const TSerialTimeouts Quick{400ms, 2000ms, 1000ms};
+
 double SecondsSince(Clock::time_point start) {
     return std::chrono::duration<double>(Clock::now() - start).count();
+}
+
+// A port on device at the meter's speed, with the quick time-outs.
+void SetUpPort(TSerialComm& port, const std::string& device) {
+    port.PortName = device;
+    port.BaudRate = 115200;
+    port.Timeouts = Quick;
 }
 
 // The message of the ESerial that action throws; fails the test when none is thrown.
@@ -54,8 +66,16 @@ protected:
     }
 
     TPtyMeter Meter;
+    TPortObserver Observer{Meter.DevicePath()};
     TSerialComm Port;
 };
+
+TEST(SerialPortTimeouts, AreTheProgramsOwnUnlessChanged) {
+    const TSerialComm port;
+    EXPECT_EQ(port.Timeouts.ReadInterval, 500ms);
+    EXPECT_EQ(port.Timeouts.ReadTotal, 5000ms);
+    EXPECT_EQ(port.Timeouts.WriteTotal, 5000ms);
+}
 
 TEST_F(SerialPortOnMeter, ExchangesBytesWithTheMeter) {
     Port.Connect();
@@ -71,9 +91,7 @@ TEST_F(SerialPortOnMeter, UsesTheLineSettingsGiven) {
     Port.BaudRate = 9600;
     Port.StopBits = 2;
     Port.Connect();
-    TFileDescriptor observer(::open(Meter.DevicePath().c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC));
-    termios t{};
-    ASSERT_EQ(::tcgetattr(observer.Get(), &t), 0);
+    const termios t = Observer.GetSettings();
     EXPECT_EQ(cfgetospeed(&t), static_cast<speed_t>(B9600));
     EXPECT_EQ(t.c_cflag & CSIZE, static_cast<tcflag_t>(CS8));
     EXPECT_NE(t.c_cflag & CSTOPB, 0u);
@@ -254,59 +272,75 @@ TEST_F(SerialPortOnMeter, DestroyingAnOpenPortClosesIt) {
 }
 
 // For a user who is not root the exclusive mode of the terminal binds as well: a plain
-// open fails while the port is connected and succeeds again once it is disconnected, also
-// when someone else keeps the device open meanwhile. Run in a child without root rights
-// where the test runs as root.
-TEST(SerialPortExclusive, BindsPlainOpenersAndIsGivenUpOnDisconnect) {
+// open fails while the port is connected. Exclusive mode belongs to the device and outlives
+// the port's descriptor while someone else keeps the device open, so every way of letting
+// go of the port must give it up. Run without root rights, for which the mode is no bar.
+struct LetGoCase {
+    const char* Name;
+    int BaudRate; // 12345: set-up fails after the port was taken
+    std::function<void(std::unique_ptr<TSerialComm>&)> LetGo;
+};
+
+class SerialPortExclusive : public testing::TestWithParam<LetGoCase> {};
+
+TEST_P(SerialPortExclusive, IsGivenUpOnEveryWayOfLettingGo) {
     TPtyPair pty;
     const std::string device = pty.DevicePath();
     TFileDescriptor keeper(::open(device.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC));
     ASSERT_TRUE(keeper.IsValid());
     ASSERT_EQ(::chmod(device.c_str(), 0666), 0);
-    const pid_t child = ::fork();
-    ASSERT_GE(child, 0);
-    if (child == 0) {
-        if (::geteuid() == 0 && (::setgid(65534) != 0 || ::setuid(65534) != 0))
-            ::_exit(10);
-        TSerialComm port;
-        port.PortName = device;
-        port.BaudRate = 115200;
+    const LetGoCase& c = GetParam();
+    // Exit codes: 1 the port did not bind a plain opener, 2 it failed to open, 3 the
+    // device stayed exclusive, 4 it could not be taken again.
+    const int result = RunUnprivileged([&] {
+        auto port = std::make_unique<TSerialComm>();
+        port->PortName = device;
+        port->BaudRate = c.BaudRate;
         try {
-            port.Connect();
+            port->Connect();
             const int plain = ::open(device.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
             if (plain >= 0 || errno != EBUSY)
-                ::_exit(11);
-            port.Disconnect();
-            const int again = ::open(device.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
-            if (again < 0)
-                ::_exit(12);
-            ::close(again);
-            port.Connect();
+                return 1;
         } catch (const ESerial&) {
-            ::_exit(13);
+            if (c.BaudRate == 115200)
+                return 2;
         }
-        ::_exit(0);
-    }
-    int status = 0;
-    ASSERT_EQ(::waitpid(child, &status, 0), child);
-    ASSERT_TRUE(WIFEXITED(status));
-    if (WEXITSTATUS(status) == 10)
-        GTEST_SKIP() << "root rights cannot be dropped here";
-    EXPECT_EQ(WEXITSTATUS(status), 0); // 11: not exclusive; 12, 13: still exclusive
+        c.LetGo(port);
+        const int again = ::open(device.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+        if (again < 0)
+            return 3;
+        ::close(again);
+        TSerialComm next;
+        next.PortName = device;
+        next.BaudRate = 115200;
+        try {
+            next.Connect();
+        } catch (const ESerial&) {
+            return 4;
+        }
+        return 0;
+    });
+    EXPECT_EQ(result, 0);
 }
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, SerialPortExclusive,
+    testing::Values(LetGoCase{"Disconnect", 115200, [](auto& port) { port->Disconnect(); }},
+                    LetGoCase{"Destruction", 115200, [](auto& port) { port.reset(); }},
+                    LetGoCase{"FailedSetUp", 12345, [](auto&) {}}),
+    RowName());
 
 TEST(SerialPortWrite, GivesUpAfterTheWriteTimeOutNamingTheCountWritten) {
     TPtyPair pty; // nobody reads what the port writes
     TSerialComm port;
-    port.PortName = pty.DevicePath();
-    port.BaudRate = 115200;
+    SetUpPort(port, pty.DevicePath());
     port.Connect();
     const std::string block(1 << 20, 'w');
     const auto start = Clock::now();
     const std::string message = SerialFailure([&] { port.Send(block.data(), 1 << 20); });
     const double seconds = SecondsSince(start);
-    EXPECT_GE(seconds, 4.9);
-    EXPECT_LT(seconds, 8.0);
+    EXPECT_GE(seconds, 0.95);
+    EXPECT_LT(seconds, 4.0);
     ASSERT_EQ(message.rfind(Prefix + "Wrong number of bytes sent: ", 0), 0u) << message;
     const long written = std::stol(message.substr(message.rfind(' ') + 1));
     EXPECT_GT(written, 0);
@@ -319,16 +353,15 @@ TEST(SerialPortRead, OfASilentMeterReturnsNothingAfterTheTotalTimeOut) {
     silent.Silent = true;
     TPtyMeter meter(silent);
     TSerialComm port;
-    port.PortName = meter.DevicePath();
-    port.BaudRate = 115200;
+    SetUpPort(port, meter.DevicePath());
     port.Connect();
     port.Send("rx", 2);
     char buffer[57];
     const auto start = Clock::now();
     EXPECT_EQ(port.Receive(buffer, 57), 0);
     const double seconds = SecondsSince(start);
-    EXPECT_GE(seconds, 4.9);
-    EXPECT_LT(seconds, 8.0);
+    EXPECT_GE(seconds, 1.95);
+    EXPECT_LT(seconds, 5.0);
 }
 
 struct TrickleCase {
@@ -349,8 +382,7 @@ TEST_P(SerialPortReadTiming, EndsAtTheIntervalOrTotalTimeOut) {
     trickling.ByteDelay = c.Gap;
     TPtyMeter meter(trickling);
     TSerialComm port;
-    port.PortName = meter.DevicePath();
-    port.BaudRate = 115200;
+    SetUpPort(port, meter.DevicePath());
     port.Connect();
     std::string buffer(57, '#');
     const auto start = Clock::now();
@@ -373,21 +405,24 @@ TEST_P(SerialPortReadTiming, EndsAtTheIntervalOrTotalTimeOut) {
 INSTANTIATE_TEST_SUITE_P(
     Cases, SerialPortReadTiming,
     testing::Values(
+        // Under the quick time-outs: 400 ms between bytes, 2 s in all.
         // All 57 bytes: no waiting for a time-out.
-        TrickleCase{"WholeReply", 0, 0ms, 57, 0.0, 0.4},
+        TrickleCase{"WholeReply", 0, 0ms, 57, 0.0, 0.35},
         // Ten bytes and silence: ends one interval after the tenth.
-        TrickleCase{"TenBytesThenSilence", 10, 0ms, 10, 0.5, 2.5},
-        // Bytes 300 ms apart: each one restarts the interval, so all arrive.
-        TrickleCase{"SlowBytesWithinTheInterval", 8, 300ms, 8, 2.6, 4.9},
-        // 57 bytes 200 ms apart would take 11 s: the total time-out cuts them short.
-        TrickleCase{"TrickleLongerThanTheTotal", 0, 200ms, -1, 4.9, 8.0}),
+        TrickleCase{"TenBytesThenSilence", 10, 0ms, 10, 0.4, 1.9},
+        // Bytes 100 ms apart: each one restarts the interval, so all arrive.
+        TrickleCase{"SlowBytesWithinTheInterval", 8, 100ms, 8, 0.7, 1.95},
+        // 57 bytes 100 ms apart would take 5.6 s: the total time-out cuts them short.
+        TrickleCase{"TrickleLongerThanTheTotal", 0, 100ms, -1, 1.95, 5.0}),
     RowName());
 
 TEST_F(SerialPortOnMeter, ClearReceiverThrowsAwayWaitingBytes) {
     Port.Connect();
-    Meter.Inject("stale bytes from an earlier reply\r\n");
-    std::this_thread::sleep_for(200ms);
+    const std::string stale = "stale bytes from an earlier reply\r\n";
+    Meter.Inject(stale);
+    ASSERT_TRUE(Observer.WaitForInput(static_cast<int>(stale.size())));
     Port.ClearReceiver();
+    EXPECT_EQ(Observer.Waiting(), 0);
     EXPECT_EQ(ExchangeUnitInfo(Port), UnitInfoReply);
 }
 
@@ -396,13 +431,10 @@ TEST(SerialPortPurge, ReportsAFailureAsADiagnosticOnly) {
     dropping.DropConnection = true;
     TPtyMeter meter(dropping);
     TSerialComm port;
-    port.PortName = meter.DevicePath();
-    port.BaudRate = 115200;
+    SetUpPort(port, meter.DevicePath());
     port.Connect();
     port.Send("rx", 2); // the meter is unplugged on receiving it
-    const auto start = Clock::now();
-    while (meter.CommandsReceived() == 0 && Clock::now() - start < 5s)
-        std::this_thread::sleep_for(10ms);
+    ASSERT_TRUE(meter.WaitForCommands(1, 10s));
     testing::internal::CaptureStderr();
     EXPECT_NO_THROW(port.ClearReceiver());
     EXPECT_EQ(testing::internal::GetCapturedStderr(), "COM error 5\n"); // EIO

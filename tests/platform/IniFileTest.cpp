@@ -5,6 +5,7 @@
 
 #include <climits>
 #include <filesystem>
+#include <functional>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -164,6 +165,36 @@ TEST_F(IniFileTest, AFileWithoutAFinalLineEndGetsOne) {
     EXPECT_EQ(ReadBytes(Name), "[SQM]\nTimer=5\nStore=1\n");
 }
 
+struct LineEndCase {
+    const char* Name;
+    std::string Before;
+    std::string After; // once Timer=20 is written
+};
+
+class IniLineEnds : public IniFileTest, public testing::WithParamInterface<LineEndCase> {};
+
+TEST_P(IniLineEnds, LinesNotChangedKeepTheirBytes) {
+    WriteBytes(Name, GetParam().Before);
+    Ini.WriteString("SQM", "Timer", "20");
+    EXPECT_EQ(ReadBytes(Name), GetParam().After);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, IniLineEnds,
+    testing::Values(
+        LineEndCase{"CrCrLfInALfFile", "[SQM]\nA=1\r\r\nTimer=5\n", "[SQM]\nA=1\r\r\nTimer=20\n"},
+        LineEndCase{"CrCrLfInACrLfFile", "[SQM]\r\nA=1\r\r\nTimer=5\r\n",
+                    "[SQM]\r\nA=1\r\r\nTimer=20\r\n"},
+        LineEndCase{"CrLfInALfFile", "[SQM]\nA=1\r\nTimer=5\n", "[SQM]\nA=1\r\nTimer=20\n"},
+        LineEndCase{"LfInACrLfFile", "[SQM]\r\nA=1\nTimer=5\r\n", "[SQM]\r\nA=1\nTimer=20\r\n"},
+        // The changed line keeps its own end; an added line takes the first line's.
+        LineEndCase{"ChangedLineKeepsItsEnd", "[SQM]\nTimer=5\r\n", "[SQM]\nTimer=20\r\n"},
+        // Found by fuzzing: a CR alone at the very end is no line end of its own.
+        LineEndCase{"LastLineEndsInCrAlone", "[SQM]\nA=1\r", "[SQM]\nA=1\nTimer=20\n"},
+        LineEndCase{"AddedLineTakesTheFirstLinesEnd", "[SQM]\r\nA=1\n",
+                    "[SQM]\r\nA=1\nTimer=20\r\n"}),
+    RowName());
+
 TEST_F(IniFileTest, EachWriteReplacesTheFileInsteadOfChangingIt) {
     WriteBytes(Name, "[SQM]\nTimer=5\n");
     const std::string oldLink = Folder.File("old");
@@ -217,6 +248,51 @@ TEST_F(IniFileTest, SomethingOtherThanAFileIsNeitherReadNorReplaced) {
     EXPECT_THROW(Ini.WriteString("SQM", "Timer", "20"), EIniFileError);
     EXPECT_TRUE(fs::is_fifo(Name));
     EXPECT_EQ(Entries(), std::vector<std::string>{"nightlux.ini"});
+}
+
+// What cannot be read in full, at once, reads as missing and is not replaced; the reason
+// says why.
+struct UnreadableCase {
+    const char* Name;
+    std::function<void(const std::string& name)> Make;
+    std::string Reason;
+};
+
+class IniUnreadable : public IniFileTest, public testing::WithParamInterface<UnreadableCase> {};
+
+TEST_P(IniUnreadable, ReadsAsMissingWithoutReadingForever) {
+    GetParam().Make(Name);
+    EXPECT_EQ(Ini.ReadString("SQM", "Timer", "none"), "none");
+    EXPECT_EQ(Ini.UnreadableReason().value_or("readable"), GetParam().Reason);
+    EXPECT_THROW(Ini.WriteString("SQM", "Timer", "20"), EIniFileError);
+}
+
+void MakeHugeFile(const std::string& name) {
+    // Sparse: a valid section whose size is past the limit.
+    WriteBytes(name, "[SQM]\nTimer=5\n");
+    fs::resize_file(name, TIniFile::MaxFileSize + 1);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, IniUnreadable,
+    testing::Values(UnreadableCase{"LinkToDevZero",
+                                   [](const std::string& n) { fs::create_symlink("/dev/zero", n); },
+                                   "not a regular file"},
+                    UnreadableCase{
+                        "Fifo",
+                        [](const std::string& n) { ASSERT_EQ(::mkfifo(n.c_str(), 0644), 0); },
+                        "not a regular file"},
+                    UnreadableCase{"Folder", [](const std::string& n) { fs::create_directory(n); },
+                                   "Is a directory"},
+                    UnreadableCase{"PastTheSizeLimit", MakeHugeFile, "larger than 1024 KiB"}),
+    RowName());
+
+TEST_F(IniFileTest, ReadableOrMissingFileHasNoUnreadableReason) {
+    EXPECT_FALSE(Ini.UnreadableReason());
+    WriteBytes(Name, "[SQM]\nTimer=5\n");
+    EXPECT_FALSE(Ini.UnreadableReason());
+    fs::resize_file(Name, TIniFile::MaxFileSize); // at the limit: still read
+    EXPECT_EQ(Ini.ReadInteger("SQM", "Timer", 0), 5);
 }
 
 struct BadWrite {

@@ -5,6 +5,7 @@
 #include "tests/support/RowName.h"
 
 #include <gtest/gtest.h>
+#include <string_view>
 
 namespace {
 
@@ -40,6 +41,7 @@ const NumberCase Cases[] = {
     {"Hexadecimal", "0x10", false, 0},
     {"Infinity", "inf", false, 0},
     {"TwoSigns", "+-5", false, 0},
+    {"HugeExponentInSixColumns", " 9e307", true, 9e307},
 };
 
 class NumberConversion : public testing::TestWithParam<NumberCase> {};
@@ -55,12 +57,29 @@ TEST_P(NumberConversion, FollowsTheGrammar) {
 
 INSTANTIATE_TEST_SUITE_P(Cases, NumberConversion, testing::ValuesIn(Cases), RowName());
 
+// The plain form takes the same texts but those with an exponent.
+TEST_P(NumberConversion, PlainDecimalIsTheGrammarWithoutExponent) {
+    const NumberCase& c = GetParam();
+    const bool hasExponent = std::string_view(c.Text).find_first_of("eE") != std::string::npos;
+    if (c.Valid && !hasExponent) {
+        EXPECT_DOUBLE_EQ(PlainDecimalToFloat(c.Text), c.Value);
+    } else {
+        EXPECT_THROW(PlainDecimalToFloat(c.Text), EConvertError);
+    }
+}
+
 TEST(NumberConversionMessage, NamesTheText) {
     try {
         StrToFloat("19,53");
         FAIL();
     } catch (const EConvertError& e) {
         EXPECT_STREQ(e.what(), "'19,53' is not a valid floating point value");
+    }
+    try {
+        PlainDecimalToFloat(" 9e307");
+        FAIL();
+    } catch (const EConvertError& e) {
+        EXPECT_STREQ(e.what(), "' 9e307' is not a valid floating point value");
     }
 }
 

@@ -20,6 +20,8 @@ TEST(SimCommandLine, ReadsPortAndFaults) {
                                                       "20",
                                                       "--surplus",
                                                       "junk\\r\\n",
+                                                      "--leading",
+                                                      "\\x00\\xFEr\\xz\\x4",
                                                       "--long-line",
                                                       "20000",
                                                       "--delay",
@@ -50,6 +52,8 @@ TEST(SimCommandLine, ReadsPortAndFaults) {
                 m.ResetConnection);
     EXPECT_EQ(m.ShortReply, 20u);
     EXPECT_EQ(m.Surplus, "junk\r\n");
+    // Two hexadecimal digits make a byte; anything else after \x stays as it stands.
+    EXPECT_EQ(m.Leading, std::string("\x00\xFEr", 3) + "xzx4");
     EXPECT_EQ(m.LongLine, 20000u);
     EXPECT_EQ(m.ReplyDelay, 1500ms);
     EXPECT_EQ(m.ByteDelay, 30ms);

@@ -18,12 +18,13 @@ std::string SignedField(double value, const char* layout) {
 TMeterReplies::TMeterReplies(TMeterOptions options) : Opts(std::move(options)) {}
 
 std::string TMeterReplies::ReadingLine(double magnitude, double temperature) const {
-    // Frequency and period follow the brightness roughly as a real sensor's do.
+    // Frequency and period follow the brightness roughly as a real sensor's do, each within
+    // the digits of its field.
     const double hz = std::min(std::pow(10.0, (21.5 - magnitude) / 2.5), 9999999999.0);
-    const double seconds = hz > 0 ? 1.0 / hz : 0.0;
+    const double seconds = std::min(hz > 0 ? 1.0 / hz : 0.0, 9999999.999);
+    const double counts = std::min(seconds * 460800.0, 9999999999.0);
     char middle[64];
-    std::snprintf(middle, sizeof middle, "m,%010.0fHz,%010.0fc,%011.3fs,", hz, seconds * 460800.0,
-                  seconds);
+    std::snprintf(middle, sizeof middle, "m,%010.0fHz,%010.0fc,%011.3fs,", hz, counts, seconds);
     std::string mag = SignedField(magnitude, "%05.2f");
     if (Opts.NonNumeric)
         mag = " 19,53";
@@ -53,7 +54,7 @@ std::string TMeterReplies::Finish(std::string line) const {
     line += Opts.NoCR ? "\n" : "\r\n";
     if (Opts.ShortReply != 0 && line.size() > Opts.ShortReply)
         line.resize(Opts.ShortReply);
-    return line + Opts.Surplus;
+    return Opts.Leading + line + Opts.Surplus;
 }
 
 std::string TMeterReplies::Answer(std::string_view command) {

@@ -20,6 +20,7 @@ struct TMeterOptions {
     bool NoCR = false;          // end lines with LF alone
     bool NonNumeric = false;    // the magnitude field reads "19,53"
     std::size_t ShortReply = 0; // when non-zero, send only this many bytes of each reply
+    std::string Leading;        // bytes sent before each reply (line noise, a report)
     std::string Surplus;        // bytes sent after each reply
     std::size_t LongLine = 0;   // when non-zero, pad each reply line to this many bytes
 
@@ -28,9 +29,10 @@ struct TMeterOptions {
     std::chrono::milliseconds ReplyDelay{0}; // wait before answering (a late reply)
     std::chrono::milliseconds ByteDelay{0};  // wait between bytes (a slow, trickling answer)
     bool DropConnection = false;             // close the connection on receiving a command
-    bool ResetConnection = false;            // TCP: reset the connection on receiving a command
-    bool RefuseSecondClient = true;          // one client at a time, as the real meter
-    int QueuedReports = 0; // interval reports delivered as soon as a client connects
+    bool ResetConnection = false;   // TCP: reset the connection on receiving a command (with
+                                    // ShortReply: once that much of the reply has gone)
+    bool RefuseSecondClient = true; // one client at a time, as the real meter
+    int QueuedReports = 0;          // interval reports delivered as soon as a client connects
 };
 
 // The replies of one simulated meter, in the real meter's fixed-column layouts.

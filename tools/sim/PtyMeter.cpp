@@ -93,10 +93,10 @@ void TPtyMeter::Run() {
                 const std::string reply = Replies.Answer(std::string{previous, c});
                 if (Replies.Options().DropConnection) {
                     Unplug();
-                    ++Commands;
+                    CountCommand();
                     return;
                 }
-                ++Commands;
+                CountCommand();
                 Answer(reply);
                 previous = 0;
             } else {
@@ -165,4 +165,17 @@ void TPtyMeter::Unplug() {
     Unplugged = true;
     Slave.Reset();
     Master.Reset();
+}
+
+void TPtyMeter::CountCommand() {
+    {
+        const std::lock_guard lock(CommandLock);
+        ++Commands;
+    }
+    CommandCounted.notify_all();
+}
+
+bool TPtyMeter::WaitForCommands(int count, std::chrono::milliseconds timeout) const {
+    std::unique_lock lock(CommandLock);
+    return CommandCounted.wait_for(lock, timeout, [&] { return Commands.load() >= count; });
 }

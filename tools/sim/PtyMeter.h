@@ -4,6 +4,8 @@
 #include "tools/sim/MeterReplies.h"
 
 #include <atomic>
+#include <chrono>
+#include <condition_variable>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -31,6 +33,8 @@ public:
 
     // Commands recognised so far; a dropping meter counts its command once it is gone.
     int CommandsReceived() const { return Commands.load(); }
+    // Waits until at least count commands have been received; false if not within timeout.
+    bool WaitForCommands(int count, std::chrono::milliseconds timeout) const;
 
 private:
     void Run();
@@ -40,6 +44,7 @@ private:
     // Writes all bytes to the master; false when stopped or the device is gone.
     bool WriteAll(const std::string& bytes);
     void Unplug();
+    void CountCommand();
 
     TMeterReplies Replies;
     TFileDescriptor Master;
@@ -50,6 +55,8 @@ private:
     std::string Path;
     std::mutex WriteLock;
     std::atomic<int> Commands{0};
+    mutable std::mutex CommandLock;
+    mutable std::condition_variable CommandCounted;
     std::atomic<bool> Unplugged{false};
     std::thread Worker;
 };

@@ -60,7 +60,18 @@ private:
     std::size_t Next = 0;
 };
 
-// Turns \r, \n, \t and \\ into the bytes they name.
+int HexDigit(char c) {
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
+    return -1;
+}
+
+// Turns \r, \n, \t, \\ and \xHH (two hexadecimal digits) into the bytes they name; a
+// backslash before anything else stands for what follows it.
 std::string Unescape(const std::string& text) {
     std::string bytes;
     for (std::size_t i = 0; i < text.size(); ++i) {
@@ -69,6 +80,12 @@ std::string Unescape(const std::string& text) {
             continue;
         }
         const char c = text[++i];
+        if (c == 'x' && i + 2 < text.size() && HexDigit(text[i + 1]) >= 0 &&
+            HexDigit(text[i + 2]) >= 0) {
+            bytes += static_cast<char>(HexDigit(text[i + 1]) * 16 + HexDigit(text[i + 2]));
+            i += 2;
+            continue;
+        }
         bytes += c == 'r' ? '\r' : c == 'n' ? '\n' : c == 't' ? '\t' : c;
     }
     return bytes;
@@ -91,6 +108,7 @@ const std::map<std::string, TOptionHandler>& Handlers() {
         {"--non-numeric", [](auto&, auto& c, auto&) { c.Meter.NonNumeric = true; }},
         {"--short", [](auto& a, auto& c,
                        auto& o) { c.Meter.ShortReply = std::size_t(a.Integer(o, 1, 1000)); }},
+        {"--leading", [](auto& a, auto& c, auto& o) { c.Meter.Leading = Unescape(a.Value(o)); }},
         {"--surplus", [](auto& a, auto& c, auto& o) { c.Meter.Surplus = Unescape(a.Value(o)); }},
         {"--long-line",
          [](auto& a, auto& c, auto& o) {
@@ -161,13 +179,15 @@ Faults:
   --no-cr               end lines with LF alone
   --non-numeric         send the sky brightness as "19,53"
   --short N             send only the first N bytes of each reply
-  --surplus TEXT        send TEXT after each reply (\r, \n, \t, \\ understood)
+  --leading TEXT        send TEXT before each reply (\r, \n, \t, \\, \xHH understood)
+  --surplus TEXT        send TEXT after each reply (the same escapes)
   --long-line N         pad each reply line to N bytes
   --delay MS            answer MS milliseconds late
   --byte-delay MS       send the reply one byte every MS milliseconds
   --drop                close the connection on receiving a command (on a
                         pseudo-terminal: unplug the meter, the device goes away)
-  --reset               reset the connection on receiving a command (TCP only)
+  --reset               reset the connection on receiving a command (TCP only; with
+                        --short, once that much of the reply has gone)
   --reports N           deliver N queued interval reports to each client on connecting
                         (TCP only)
   --many-clients        serve several clients at a time (the real meter refuses a second;

@@ -84,16 +84,11 @@ void TTcpMeterServer::Run() {
     std::vector<pollfd> polled;
     std::vector<std::list<TClient>::iterator> polledClients;
     for (;;) {
-        {
-            const std::lock_guard guard(Lock);
-            if (OptionsChanged)
-                Replies = TMeterReplies(Options);
-            OptionsChanged = false;
-        }
+        ApplyOptions();
         for (auto client = Clients.begin(); client != Clients.end();) {
             auto next = std::next(client);
-            if (!SendDue(*client))
-                Close(client, false);
+            if (const TAfter after = SendDue(*client); after != TAfter::Keep)
+                Close(client, after == TAfter::Reset);
             client = next;
         }
 
@@ -122,7 +117,15 @@ void TTcpMeterServer::Run() {
     }
 }
 
+void TTcpMeterServer::ApplyOptions() {
+    const std::lock_guard guard(Lock);
+    if (OptionsChanged)
+        Replies = TMeterReplies(Options);
+    OptionsChanged = false;
+}
+
 void TTcpMeterServer::Accept() {
+    ApplyOptions(); // a client that connects after SetOptions gets them from the start
     while (Listening) {
         TFileDescriptor socket(
             ::accept4(Listener.Get(), nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC));
@@ -168,8 +171,10 @@ TTcpMeterServer::TAfter TTcpMeterServer::Receive(TClient& client) {
 
 TTcpMeterServer::TAfter TTcpMeterServer::Answer(TClient& client, const std::string& command) {
     const TMeterOptions& options = Replies.Options();
-    if (options.ResetConnection)
+    // With a short reply, the reset comes in the middle of the reply.
+    if (options.ResetConnection && options.ShortReply == 0)
         return TAfter::Reset;
+    client.ResetWhenSent = options.ResetConnection;
     if (options.DropConnection)
         return TAfter::Close;
     const std::string reply = Replies.Answer(command);
@@ -191,21 +196,21 @@ TTcpMeterServer::TAfter TTcpMeterServer::Answer(TClient& client, const std::stri
     return TAfter::Keep;
 }
 
-bool TTcpMeterServer::SendDue(TClient& client) {
+TTcpMeterServer::TAfter TTcpMeterServer::SendDue(TClient& client) {
     const auto now = Clock::now();
     while (!client.Outgoing.empty() && client.Outgoing.front().Due <= now) {
         std::string& bytes = client.Outgoing.front().Bytes;
         const ssize_t n =
             ::send(client.Socket.Get(), bytes.data(), bytes.size(), MSG_NOSIGNAL | MSG_DONTWAIT);
         if (n < 0)
-            return errno == EAGAIN || errno == EINTR;
+            return errno == EAGAIN || errno == EINTR ? TAfter::Keep : TAfter::Close;
         Update(
             [&](TMeterServerCounts& counts) { counts.BytesSent += static_cast<std::size_t>(n); });
         bytes.erase(0, static_cast<std::size_t>(n));
         if (bytes.empty())
             client.Outgoing.pop_front();
     }
-    return true;
+    return client.ResetWhenSent && client.Outgoing.empty() ? TAfter::Reset : TAfter::Keep;
 }
 
 void TTcpMeterServer::Close(std::list<TClient>::iterator client, bool reset) {

@@ -52,15 +52,18 @@ private:
         TFileDescriptor Socket;
         std::string Inbound;
         std::list<TPending> Outgoing;
+        bool ResetWhenSent = false; // reset once the bytes queued so far have gone
     };
 
     void Run();
+    // Takes options set since the last call.
+    void ApplyOptions();
     void Accept();
     // Reads what the client sent and answers it; says whether to keep the client.
     TAfter Receive(TClient& client);
     TAfter Answer(TClient& client, const std::string& command);
-    // Sends what is due; false when the client is to be closed.
-    bool SendDue(TClient& client);
+    // Sends what is due; says whether to keep the client.
+    TAfter SendDue(TClient& client);
     void Close(std::list<TClient>::iterator client, bool reset);
     bool SetListening(bool on);
     // Until the next reply byte falls due; -1 when none is waiting for its time.
