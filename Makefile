@@ -1,11 +1,14 @@
 # make test: install what is missing, build, run every test.
 # make run:  install what is missing, build, start the simulated meter, open Nightlux on it.
+# make install [PREFIX=/usr/local] [DESTDIR=...]: build the programs and install them.
+# make package: build the Debian packages in build-package/ and check them with lintian.
 
 BUILD ?= build
 JOBS ?= $(shell nproc)
 CMAKE_FLAGS ?= -DCMAKE_BUILD_TYPE=RelWithDebInfo
+PREFIX ?= /usr/local
 
-.PHONY: all deps configure build test run clean
+.PHONY: all deps configure build test run install package clean
 
 all: build
 
@@ -13,7 +16,7 @@ deps:
 	@scripts/install-deps
 
 configure: deps
-	@cmake -S . -B $(BUILD) $(CMAKE_FLAGS) >/dev/null
+	@cmake -S . -B $(BUILD) -DCMAKE_INSTALL_PREFIX=$(PREFIX) $(CMAKE_FLAGS) >/dev/null
 
 build: configure
 	@cmake --build $(BUILD) -j $(JOBS)
@@ -23,6 +26,13 @@ test: build
 
 run: build
 	@scripts/run-nightlux $(BUILD)
+
+install: configure
+	@cmake --build $(BUILD) -j $(JOBS) --target nightlux_installables
+	@DESTDIR="$(DESTDIR)" cmake --install $(BUILD)
+
+package: deps
+	@scripts/build-packages
 
 clean:
 	rm -rf $(BUILD)

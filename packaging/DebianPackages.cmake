@@ -20,6 +20,8 @@ set(CPACK_DEBIAN_PACKAGE_MAINTAINER ${NIGHTLUX_PACKAGE_MAINTAINER})
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 
 set(CPACK_DEBIAN_WINDOW_PACKAGE_NAME nightlux)
+# The platform plugins are loaded at run time, so dpkg-shlibdeps cannot see them.
+set(CPACK_DEBIAN_WINDOW_PACKAGE_DEPENDS qt6-qpa-plugins)
 set(CPACK_COMPONENT_WINDOW_DESCRIPTION
     "Sky Quality Meter reader
 Nightlux reads a Sky Quality Meter, the outdoor meter that measures the
