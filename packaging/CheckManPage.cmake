@@ -77,6 +77,8 @@ endif()
 set(unknown ${documented})
 list(REMOVE_ITEM unknown ${actual})
 if(undocumented OR unknown)
+    list(JOIN undocumented " " undocumented)
+    list(JOIN unknown " " unknown)
     message(FATAL_ERROR "${MANPAGE} and the program disagree.\n"
         "  options missing from the page: ${undocumented}\n"
         "  options on the page that the program lacks: ${unknown}")

@@ -13,6 +13,15 @@ foreach(program nightlux-read nightlux-meter-sim)
                     -DPROGRAM=$<TARGET_FILE:${program}> -DMAN=${MAN_PROGRAM} -P ${check_page})
     endif()
 endforeach()
+# The check itself: a page that has drifted from the simulated meter's options is refused,
+# with both differences named.
+if(TARGET nightlux-meter-sim)
+    add_test(NAME packaging.manpage.drift_is_reported
+        COMMAND ${CMAKE_COMMAND} -DMANPAGE=${CMAKE_CURRENT_SOURCE_DIR}/tests/drifted.1
+                -DPROGRAM=$<TARGET_FILE:nightlux-meter-sim> -P ${check_page})
+    set_tests_properties(packaging.manpage.drift_is_reported PROPERTIES
+        PASS_REGULAR_EXPRESSION "missing from the page: --pty --link [^\n]*\n[^\n]*lacks: --bogus")
+endif()
 # The window has no --help: its page is held against the switches its entry point tests.
 if(TARGET nightlux)
     get_target_property(window_dir nightlux SOURCE_DIR)
