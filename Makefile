@@ -4,6 +4,8 @@
 BUILD ?= build
 JOBS ?= $(shell nproc)
 CMAKE_FLAGS ?= -DCMAKE_BUILD_TYPE=RelWithDebInfo
+# The build's own make runs below this one; its directory lines are noise.
+MAKEFLAGS += --no-print-directory
 
 .PHONY: all deps configure build test run clean
 
