@@ -9,6 +9,8 @@ BUILD ?= build
 JOBS ?= $(shell nproc)
 CMAKE_FLAGS ?= -DCMAKE_BUILD_TYPE=RelWithDebInfo
 PREFIX ?= /usr/local
+# The build's own make runs below this one; its directory lines are noise.
+MAKEFLAGS += --no-print-directory
 
 SOAK_CYCLES ?= 100000
 

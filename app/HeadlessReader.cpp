@@ -204,13 +204,16 @@ int RunHeadlessReader(const std::vector<std::string>& args, const std::string& s
                       std::ostream& out, std::ostream& err, TStopWaiter& waiter) {
     THeadlessOptions options;
     TReaderConnection connection;
+    bool nothingSaved = false;
     try {
         options = ParseHeadlessOptions(args);
         if (options.Help) {
             out << HeadlessUsage() << std::flush;
             return out ? 0 : 1;
         }
-        connection = ConnectionFromRecord(ReadSavedConfig(TIniFile(settingsFile)));
+        const TIniFile ini(settingsFile);
+        nothingSaved = ini.ReadString("SQM", "Config-1", "").empty();
+        connection = ConnectionFromRecord(ReadSavedConfig(ini));
         ApplyOptions(options, connection);
     } catch (const EUsageError& e) {
         err << "nightlux-read: " << e.what() << "\nTry 'nightlux-read --help'." << std::endl;
@@ -226,6 +229,11 @@ int RunHeadlessReader(const std::vector<std::string>& args, const std::string& s
     }
     if (!link) {
         err << refusal << std::endl;
+        if (nothingSaved && !options.Host)
+            err << "No meter has been saved yet (the Nightlux window saves the one it reads when "
+                   "it closes): give --host HOST for an SQM-LE, or --model LU --serial DEVICE "
+                   "for a USB meter.\nTry 'nightlux-read --help'."
+                << std::endl;
         return 2;
     }
     return TReader(options, std::move(link), out, err).Run(waiter) ? 0 : 1;

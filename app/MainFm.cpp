@@ -15,6 +15,8 @@
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QFocusEvent>
 #include <QGuiApplication>
 #include <QLabel>
@@ -25,8 +27,11 @@
 #include <QStatusBar>
 #include <QTimer>
 #include <QWindow>
+#include <cerrno>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
+#include <sys/stat.h>
 
 namespace {
 
@@ -144,8 +149,21 @@ void TMainForm::CmbStylesChange() {
 void TMainForm::BtnBrowseClick() {
     const TSaveDialogRequest request{SaveDialogFolder, SaveDialogFileName, QStringLiteral("txt"),
                                      QStringLiteral("*.txt")};
-    if (const std::optional<QString> chosen = RunSaveDialog(this, request))
-        EdtFileName->setText(*chosen);
+    const std::optional<QString> chosen = RunSaveDialog(this, request);
+    if (!chosen)
+        return;
+    // A file in a folder that does not exist yet (the proposed one, on a first run): that one
+    // folder is made now, so that readings can be saved there.
+    const QString folder = QFileInfo(*chosen).absolutePath();
+    if (!QFileInfo(folder).isDir() && ::mkdir(QFile::encodeName(folder).constData(), 0777) != 0) {
+        const int error = errno;
+        ShowMessageBox(QString::fromUtf8(ApplicationTitle),
+                       QStringLiteral("Could not create folder %1: %2.")
+                           .arg(folder, QString::fromLocal8Bit(std::strerror(error))),
+                       TMessageIcon::Warning);
+        return;
+    }
+    EdtFileName->setText(*chosen);
 }
 
 void TMainForm::BtnHyperlinkClick() {

@@ -2,6 +2,7 @@
 #include "app/ComPortNames.h"
 #include "app/MainFm.h"
 #include "app/NightluxApplication.h"
+#include "app/StartUp.h"
 #include "app/UpDown.h"
 #include "app/WindowFonts.h"
 
@@ -14,6 +15,7 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QStatusBar>
+#include <QStyle>
 #include <QTimer>
 #include <QVBoxLayout>
 #include <algorithm>
@@ -118,8 +120,12 @@ void TMainForm::BuildWindow() {
     SetTabOrder();
     ApplyFonts();
     resize(528, 524);
-    if (const QScreen* screen = QGuiApplication::primaryScreen())
-        move(screen->availableGeometry().center() - rect().center());
+    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+        // The frame is known only once the window is shown; leave room for a title bar.
+        const int titleBar = style()->pixelMetric(QStyle::PM_TitleBarHeight);
+        setGeometry(
+            OpeningGeometry(size(), QMargins(0, titleBar, 0, 0), screen->availableGeometry()));
+    }
 }
 
 void TMainForm::BuildControlPanel() {

@@ -58,8 +58,9 @@ void TMainForm::LoadSettings() {
         EdtFileName->setText(QString::fromStdString(
             ini.ReadString(Section, "File", EdtFileName->text().toStdString())));
         const QString style = QString::fromStdString(ini.ReadString(Section, "Style", ""));
-        if (!style.isEmpty() && CmbStyles->findText(style) >= 0)
-            CmbStyles->setCurrentIndex(CmbStyles->findText(style));
+        const int styleIndex = CmbStyles->findText(style, Qt::MatchFixedString);
+        if (!style.isEmpty() && styleIndex >= 0)
+            CmbStyles->setCurrentIndex(styleIndex);
     } catch (...) {
         // Settings that cannot be read leave what was set so far.
     }

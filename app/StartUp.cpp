@@ -1,6 +1,7 @@
 #include "app/StartUp.h"
 
 #include <QGuiApplication>
+#include <algorithm>
 #include <cctype>
 #include <clocale>
 
@@ -29,10 +30,18 @@ bool HasCmdLineSwitch(int argc, const char* const* argv, std::string_view name) 
 }
 
 bool DeclareResolutionAwareness(bool perMonitor) {
+    // Rounding the factor (2 instead of 1.5) would push the window off a small screen.
     QGuiApplication::setHighDpiScaleFactorRoundingPolicy(
-        perMonitor ? Qt::HighDpiScaleFactorRoundingPolicy::PassThrough
-                   : Qt::HighDpiScaleFactorRoundingPolicy::Round);
+        Qt::HighDpiScaleFactorRoundingPolicy::PassThrough);
     return perMonitor;
+}
+
+QRect OpeningGeometry(QSize size, QMargins frame, QRect available) {
+    const QSize fitted = size.boundedTo(available.size().shrunkBy(frame)).expandedTo(QSize(1, 1));
+    QRect outer(QPoint(0, 0), fitted.grownBy(frame));
+    outer.moveCenter(available.center());
+    outer.moveTo(std::max(outer.left(), available.left()), std::max(outer.top(), available.top()));
+    return outer.marginsRemoved(frame);
 }
 
 void UseDotDecimalSeparator() {

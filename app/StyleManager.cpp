@@ -12,6 +12,7 @@
 #include <QPointer>
 #include <QStyle>
 #include <QStyleFactory>
+#include <algorithm>
 
 namespace {
 
@@ -128,14 +129,20 @@ QString TStyleManager::ActiveStyleName() {
     return Active().Name.isEmpty() ? SystemStyleName() : Active().Name;
 }
 
-bool TStyleManager::TrySetStyle(const QString& name, bool showErrorDialog) {
-    if (!StyleNames().contains(name)) {
+bool TStyleManager::TrySetStyle(const QString& requested, bool showErrorDialog) {
+    // Known in any letter case, applied under its own spelling.
+    const QStringList names = StyleNames();
+    const auto known = std::find_if(names.cbegin(), names.cend(), [&requested](const QString& n) {
+        return n.compare(requested, Qt::CaseInsensitive) == 0;
+    });
+    if (known == names.cend()) {
         if (showErrorDialog)
             ShowMessageBox(QString::fromUtf8(ApplicationTitle),
-                           QStringLiteral("Style '%1' not found.").arg(name),
+                           QStringLiteral("Style '%1' not found.").arg(requested),
                            TMessageIcon::Critical);
         return false;
     }
+    const QString& name = *known;
     TActiveStyle& active = Active();
     if (active.SystemStyleKey.isEmpty())
         active.SystemStyleKey = QApplication::style()->name();

@@ -13,7 +13,8 @@ public:
     static QString ActiveStyleName();
 
     // Applies a style at once to every window; false (and nothing changed) for an unknown
-    // name. With showErrorDialog an unknown name is also reported in an error box.
+    // name. Names are known in any letter case. With showErrorDialog an unknown name is also
+    // reported in an error box.
     static bool TrySetStyle(const QString& name, bool showErrorDialog);
     // Applies a style; an unknown name is reported by an exception.
     static void SetStyle(const QString& name);

@@ -90,13 +90,47 @@ INSTANTIATE_TEST_SUITE_P(Rows, CmdLineSwitchTest,
                                          TSwitchRow{"Longer", {"-hidpix"}, false}),
                          RowName());
 
-TEST(StartUp, ResolutionAwarenessChoosesHowQtScales) {
-    EXPECT_TRUE(DeclareResolutionAwareness(true));
-    EXPECT_EQ(QGuiApplication::highDpiScaleFactorRoundingPolicy(),
-              Qt::HighDpiScaleFactorRoundingPolicy::PassThrough);
-    EXPECT_FALSE(DeclareResolutionAwareness(false));
-    EXPECT_EQ(QGuiApplication::highDpiScaleFactorRoundingPolicy(),
-              Qt::HighDpiScaleFactorRoundingPolicy::Round);
+// With or without the switch, 144 dpi scales by 1.5, not by a rounded 2.
+TEST(StartUp, ResolutionAwarenessKeepsFractionalScaleFactors) {
+    for (bool perMonitor : {true, false}) {
+        EXPECT_EQ(DeclareResolutionAwareness(perMonitor), perMonitor);
+        EXPECT_EQ(QGuiApplication::highDpiScaleFactorRoundingPolicy(),
+                  Qt::HighDpiScaleFactorRoundingPolicy::PassThrough);
+    }
 }
+
+struct TOpeningRow {
+    const char* Name;
+    QRect Available;
+    QMargins Frame;
+    QRect Expected;
+};
+
+void PrintTo(const TOpeningRow& row, std::ostream* os) {
+    *os << row.Name;
+}
+
+class OpeningGeometry : public testing::TestWithParam<TOpeningRow> {};
+
+TEST_P(OpeningGeometry, TheWindowAndItsFrameAreOnTheScreen) {
+    const TOpeningRow& row = GetParam();
+    const QRect window = ::OpeningGeometry(QSize(528, 524), row.Frame, row.Available);
+    EXPECT_EQ(window, row.Expected);
+    EXPECT_TRUE(row.Available.contains(window.marginsAdded(row.Frame)));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    StartUp, OpeningGeometry,
+    testing::Values(
+        TOpeningRow{"CentredWhereItFits", QRect(0, 0, 1024, 768), QMargins(0, 30, 0, 0),
+                    QRect(248, 137, 528, 524)},
+        TOpeningRow{"SecondScreenOnTheRight", QRect(1024, 0, 1024, 768), QMargins(0, 30, 0, 0),
+                    QRect(1272, 137, 528, 524)},
+        // 1024x768 at 144 dpi is 683x512 in the window's units; a panel takes 20 at the top.
+        TOpeningRow{"ShorterOnAScaledSmallScreen", QRect(0, 20, 683, 492), QMargins(4, 30, 4, 4),
+                    QRect(78, 50, 528, 458)},
+        TOpeningRow{"NarrowerAndShorter", QRect(0, 0, 400, 300), QMargins(2, 20, 2, 2),
+                    QRect(2, 20, 396, 278)}),
+    RowName());
 
 } // namespace

@@ -124,6 +124,8 @@ INSTANTIATE_TEST_SUITE_P(
                     TLoadRow{"TimerText", "Timer=abc\n", "EdtTimer", "15"},
                     TLoadRow{"TimerHex", "Timer=0x1E\n", "EdtTimer", "30"},
                     TLoadRow{"StyleWindows", "Style=Windows\n", "CmbStyles", "Slate Classico"},
+                    TLoadRow{"StyleOtherCase", "Style=jet\n", "CmbStyles", "Jet"},
+                    TLoadRow{"StyleUnknown", "Style=Jetty\n", "CmbStyles", "Slate Classico"},
                     TLoadRow{"ModelOtherCase",
                              "Config-1=\"SQM0\", \"lu (USB)\", h, 1, 1000, COM1, 1\n", "CmbModel",
                              "LU (USB)"},

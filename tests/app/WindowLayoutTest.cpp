@@ -8,6 +8,8 @@
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QDir>
+#include <QFileInfo>
 #include <QFrame>
 #include <QPushButton>
 #include <QStatusBar>
@@ -235,6 +237,15 @@ TEST_F(WindowLayoutTest, TheSystemLookIsKnownButNotListed) {
     EXPECT_TRUE(TStyleManager::TrySetStyle(QStringLiteral("Slate Classico"), false));
 }
 
+TEST_F(WindowLayoutTest, StyleNamesAreKnownInAnyLetterCase) {
+    EXPECT_TRUE(TStyleManager::TrySetStyle(QStringLiteral("jET"), false));
+    EXPECT_EQ(TStyleManager::ActiveStyleName(), "Jet");
+    EXPECT_EQ(QApplication::palette().color(QPalette::Base), QColor("#000000"));
+    EXPECT_NO_THROW(TStyleManager::SetStyle(QStringLiteral("SLATE CLASSICO")));
+    EXPECT_EQ(TStyleManager::ActiveStyleName(), "Slate Classico");
+    EXPECT_TRUE(Seen.Boxes.empty());
+}
+
 TEST_F(WindowLayoutTest, WebSiteButtonOpensTheMakersAddress) {
     Click("BtnHyperlink");
     EXPECT_THAT(Seen.Urls, ElementsAre("https://corvatek.example/"));
@@ -258,6 +269,34 @@ TEST_F(WindowLayoutTest, BrowseProposesTheReadingsFileInTheDocumentsFolder) {
     Seen.DialogAnswer.reset();
     Click("BtnBrowse");
     EXPECT_EQ(Text("EdtFileName"), "/data/sky.txt");
+}
+
+// The proposed file on a first run lies in a folder that does not exist yet.
+TEST_F(WindowLayoutTest, BrowseMakesTheChosenFilesFolderAndOnlyThatOne) {
+    const QString documents = Home.path() + QStringLiteral("/Documents");
+    ASSERT_TRUE(QDir().mkdir(documents));
+    const QString proposed = documents + QStringLiteral("/Nightlux 3/SQMReadings.txt");
+    Seen.DialogAnswer = proposed;
+    Click("BtnBrowse");
+    EXPECT_TRUE(Seen.Boxes.empty());
+    EXPECT_TRUE(QFileInfo(documents + QStringLiteral("/Nightlux 3")).isDir());
+    EXPECT_EQ(Text("EdtFileName"), proposed);
+
+    // A folder that exists is taken as it is.
+    Seen.DialogAnswer = documents + QStringLiteral("/sky.txt");
+    Click("BtnBrowse");
+    EXPECT_TRUE(Seen.Boxes.empty());
+    EXPECT_EQ(Text("EdtFileName"), documents + QStringLiteral("/sky.txt"));
+
+    // Two missing levels: nothing is made and the name in use is kept.
+    const QString deeper = Home.path() + QStringLiteral("/a/b");
+    Seen.DialogAnswer = deeper + QStringLiteral("/sky.txt");
+    Click("BtnBrowse");
+    ASSERT_EQ(Seen.Boxes.size(), 1u);
+    EXPECT_TRUE(Seen.Boxes[0].Text.startsWith("Could not create folder " + deeper + ": "))
+        << Seen.Boxes[0].Text.toStdString();
+    EXPECT_FALSE(QFileInfo::exists(Home.path() + QStringLiteral("/a")));
+    EXPECT_EQ(Text("EdtFileName"), documents + QStringLiteral("/sky.txt"));
 }
 
 TEST_F(WindowLayoutTest, AChangeOfScreenResolutionIsNoted) {

@@ -127,6 +127,21 @@ TEST_F(NightluxRead, OneReadingOnAPseudoTerminal) {
     EXPECT_EQ(result.Errors, "");
 }
 
+TEST_F(NightluxRead, WithNothingSavedTheMessageNamesTheOptionsToGive) {
+    const TResult result = Run({});
+    EXPECT_EQ(result.Status, 2);
+    EXPECT_EQ(result.Errors,
+              "A non-blank IP Address must be entered.\n"
+              "No meter has been saved yet (the Nightlux window saves the one it reads when it "
+              "closes): give --host HOST for an SQM-LE, or --model LU --serial DEVICE for a USB "
+              "meter.\nTry 'nightlux-read --help'.\n");
+    EXPECT_EQ(result.Output, "");
+
+    // A saved record that names no host is the window's refusal alone.
+    SaveRecord("\"SQM0\", \"LE (Ethernet)\", , 10001, 8000, COM1, 115200");
+    EXPECT_EQ(Run({}).Errors, "A non-blank IP Address must be entered.\n");
+}
+
 TEST_F(NightluxRead, WithoutOptionsReadsTheMeterOfTheSavedEthernetRecord) {
     const TTcpMeterServer meter(SteadyMeter());
     SaveRecord("\"SQM0\", \"LE (Ethernet)\", 127.0.0.1, " + std::to_string(meter.GetPort()) +
