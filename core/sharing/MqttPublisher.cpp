@@ -5,14 +5,13 @@
 #include <cerrno>
 #include <cstring>
 #include <mosquitto.h>
-#include <mutex>
 #include <unistd.h>
 #include <utility>
 
 namespace {
 
 constexpr int QualityOfService = 1;
-constexpr auto OfflineWait = std::chrono::seconds(2);
+const std::string Offline = "offline";
 
 void InitLibrary() {
     static std::once_flag once;
@@ -57,17 +56,24 @@ TMqttPublisher::TMqttPublisher(TMqttPublisherOptions options) : Options(std::mov
 }
 
 TMqttPublisher::~TMqttPublisher() {
-    Stopping = true;
-    if (Starter.joinable())
-        Starter.join();
-    if (Connected) {
+    if (Connector.joinable()) {
+        const auto deadline = std::chrono::steady_clock::now() + ShutdownWait;
+        bool waiting = false;
+        {
+            std::lock_guard send(SendLock);
+            waiting = !Backlog.empty();
+        }
         std::unique_lock lock(Lock);
-        int mid = 0;
-        const std::string topic = AvailabilityTopic(Prefix);
-        if (mosquitto_publish(Client, &mid, topic.c_str(), 7, "offline", QualityOfService, true) ==
-            MOSQ_ERR_SUCCESS) {
-            OfflineMid = mid;
-            Published.wait_for(lock, OfflineWait, [this] { return OfflineSent || !Connected; });
+        // Readings that wait for a connection under way get their chance.
+        if (waiting)
+            Changed.wait_until(lock, deadline, [this] { return Connected.load(); });
+        Stopping = true;
+        Changed.notify_all();
+        lock.unlock();
+        Connector.join();
+        if (Connected && Send(AvailabilityTopic(Prefix), Offline, true)) {
+            lock.lock();
+            Changed.wait_until(lock, deadline, [this] { return InFlight.empty() || !Connected; });
         }
     }
     mosquitto_disconnect(Client);
@@ -90,56 +96,85 @@ void TMqttPublisher::Start(const std::string& serialNumber) {
         SerialNumber = serialNumber;
         Prefix = Options.Settings.TopicPrefix.empty() ? DefaultTopicPrefix(serialNumber)
                                                       : Options.Settings.TopicPrefix;
+        LastChange = std::chrono::steady_clock::now();
     }
     const std::string will = AvailabilityTopic(Prefix);
-    const int rc = mosquitto_will_set(Client, will.c_str(), 7, "offline", QualityOfService, true);
-    if (rc != MOSQ_ERR_SUCCESS)
-        Notice("MQTT: the topic prefix \"" + Prefix + "\" cannot be used: " + ErrorText(rc));
-    Starter = std::thread([this] { Connect(); });
+    const int rc = mosquitto_will_set(Client, will.c_str(), static_cast<int>(Offline.size()),
+                                      Offline.data(), QualityOfService, true);
+    if (rc != MOSQ_ERR_SUCCESS) {
+        std::lock_guard lock(Lock);
+        Notices.push_back("MQTT: the topic prefix \"" + Prefix +
+                          "\" cannot be used: " + ErrorText(rc));
+    }
+    Connector = std::thread([this] { Run(); });
 }
 
-void TMqttPublisher::Connect() {
+void TMqttPublisher::Run() {
     const TMqttSettings& s = Options.Settings;
-    const int rc = mosquitto_connect_async(Client, s.Host.c_str(), s.Port,
-                                           static_cast<int>(Options.KeepAlive.count()));
-    if (rc != MOSQ_ERR_SUCCESS)
+    auto delay = Options.FirstReconnectDelay;
+    std::unique_lock lock(Lock);
+    while (!Stopping) {
+        lock.unlock();
+        const int rc = mosquitto_connect_async(Client, s.Host.c_str(), s.Port,
+                                               static_cast<int>(Options.KeepAlive.count()));
+        if (rc == MOSQ_ERR_SUCCESS) {
+            mosquitto_loop_start(Client);
+            lock.lock();
+            break;
+        }
         ReportOutage(ErrorText(rc));
-    if (!Stopping)
-        mosquitto_loop_start(Client);
+        lock.lock();
+        Changed.wait_for(lock, delay, [this] { return Stopping; });
+        delay = std::min(delay * 2, Options.LastReconnectDelay);
+    }
+    // From here on the network thread reconnects; this one only notices a long silence.
+    while (!Stopping) {
+        Changed.wait_for(lock, Options.ConnectTimeout, [this] { return Stopping; });
+        if (!Stopping && !Connected && !OutageReported &&
+            std::chrono::steady_clock::now() - LastChange >= Options.ConnectTimeout) {
+            lock.unlock();
+            ReportOutage("no answer within " + std::to_string(Options.ConnectTimeout.count()) +
+                         " s");
+            lock.lock();
+        }
+    }
+}
+
+bool TMqttPublisher::Send(const std::string& topic, const std::string& payload, bool retain) {
+    int mid = 0;
+    const int rc = mosquitto_publish(Client, &mid, topic.c_str(), static_cast<int>(payload.size()),
+                                     payload.data(), QualityOfService, retain);
+    if (rc != MOSQ_ERR_SUCCESS)
+        return false;
+    std::lock_guard lock(Lock);
+    // The acknowledgement may have come first.
+    if (EarlyAcknowledged.erase(mid) == 0)
+        InFlight.insert(mid);
+    return true;
 }
 
 void TMqttPublisher::Publish(const TSharedReading& reading) {
-    if (!Starter.joinable())
+    if (!Connector.joinable())
         Start(reading.SerialNumber);
-    if (Queued.load() >= Options.MaxQueued) {
-        std::lock_guard lock(Lock);
-        if (!QueueFullReported)
-            Notices.push_back("MQTT: " + std::to_string(Options.MaxQueued) +
-                              " readings wait for the broker " + BrokerName() +
-                              "; further readings are not published until it is back");
-        QueueFullReported = true;
+    const std::string payload = StateMessage(reading, Options.Model);
+    std::lock_guard send(SendLock);
+    if (Backlog.empty() && Connected && Send(StateTopic(Prefix), payload, false))
+        return;
+    if (Backlog.size() < Options.MaxBacklog) {
+        Backlog.push_back(payload);
         return;
     }
-    const std::string payload = StateMessage(reading, Options.Model);
-    const std::string topic = StateTopic(Prefix);
-    ++Queued;
-    const int rc =
-        mosquitto_publish(Client, nullptr, topic.c_str(), static_cast<int>(payload.size()),
-                          payload.data(), QualityOfService, false);
-    if (rc != MOSQ_ERR_SUCCESS) {
-        --Queued;
-        ReportOutage(ErrorText(rc));
-    }
+    std::lock_guard lock(Lock);
+    if (!BacklogFullReported)
+        Notices.push_back("MQTT: " + std::to_string(Options.MaxBacklog) +
+                          " readings wait for the broker " + BrokerName() +
+                          "; further readings are not published until it is back");
+    BacklogFullReported = true;
 }
 
 std::vector<std::string> TMqttPublisher::TakeNotices() {
     std::lock_guard lock(Lock);
     return std::exchange(Notices, {});
-}
-
-void TMqttPublisher::Notice(const std::string& text) {
-    std::lock_guard lock(Lock);
-    Notices.push_back(text);
 }
 
 void TMqttPublisher::ReportOutage(const std::string& reason) {
@@ -168,33 +203,34 @@ void TMqttPublisher::HandleConnect(int rc) {
         ReportOutage(std::string("refused: ") + mosquitto_connack_string(rc));
         return;
     }
-    Connected = true;
-    std::vector<TMqttMessage> messages{{AvailabilityTopic(Prefix), "online"}};
-    for (TMqttMessage& m : DiscoveryMessages(
+    Send(AvailabilityTopic(Prefix), "online", true);
+    for (const TMqttMessage& m : DiscoveryMessages(
              Prefix, TMqttDevice{SerialNumber, Options.Model, Options.SoftwareVersion}))
-        messages.push_back(std::move(m));
-    // Acknowledgements are handled on this thread, so none can come before the mids are kept.
-    for (const TMqttMessage& m : messages) {
-        int mid = 0;
-        if (mosquitto_publish(Client, &mid, m.Topic.c_str(), static_cast<int>(m.Payload.size()),
-                              m.Payload.data(), QualityOfService, true) == MOSQ_ERR_SUCCESS) {
-            std::lock_guard lock(Lock);
-            ControlMids.insert(mid);
-        }
+        Send(m.Topic, m.Payload, true);
+    {
+        std::lock_guard send(SendLock);
+        while (!Backlog.empty() && Send(StateTopic(Prefix), Backlog.front(), false))
+            Backlog.pop_front();
+        Connected = true;
     }
     std::lock_guard lock(Lock);
     if (OutageReported)
         Notices.push_back("MQTT: the broker " + BrokerName() + " is reachable again");
     OutageReported = false;
-    QueueFullReported = false;
-    Published.notify_all();
+    BacklogFullReported = false;
+    LastChange = std::chrono::steady_clock::now();
+    Changed.notify_all();
 }
 
 void TMqttPublisher::HandleDisconnect(int rc) {
-    Connected = false;
+    {
+        std::lock_guard send(SendLock);
+        Connected = false;
+    }
     {
         std::lock_guard lock(Lock);
-        Published.notify_all();
+        LastChange = std::chrono::steady_clock::now();
+        Changed.notify_all();
     }
     if (rc != 0)
         ReportOutage(rc == MOSQ_ERR_KEEPALIVE ? "no answer" : "connection lost");
@@ -202,12 +238,7 @@ void TMqttPublisher::HandleDisconnect(int rc) {
 
 void TMqttPublisher::HandlePublished(int mid) {
     std::lock_guard lock(Lock);
-    if (mid == OfflineMid) {
-        OfflineSent = true;
-        Published.notify_all();
-    } else if (ControlMids.erase(mid) > 0) {
-        // availability or discovery
-    } else if (Queued.load() > 0) {
-        --Queued;
-    }
+    if (InFlight.erase(mid) == 0)
+        EarlyAcknowledged.insert(mid);
+    Changed.notify_all();
 }

@@ -7,6 +7,7 @@
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
+#include <deque>
 #include <mutex>
 #include <set>
 #include <string>
@@ -20,23 +21,26 @@ struct TMqttPublisherOptions {
     TMqttCredentials Credentials;
     std::string Model;           // "SQM-LE"
     std::string SoftwareVersion; // named in the discovery configs
-    // A broker that stops answering is given up after about 1.5 times this.
+    // A broker not reached within this is reported as away.
+    std::chrono::seconds ConnectTimeout{10};
+    // A connected broker that stops answering is given up after about 1.5 times this.
     std::chrono::seconds KeepAlive{30};
-    // Reconnects wait from the first delay, doubling up to the last.
+    // Connection attempts wait from the first delay, doubling up to the last.
     std::chrono::seconds FirstReconnectDelay{1};
     std::chrono::seconds LastReconnectDelay{60};
-    // Readings held for a broker that is away; beyond this they are not published.
-    int MaxQueued = 1000;
+    // Readings held while the broker is away; beyond this they are not published.
+    std::size_t MaxBacklog = 1000;
 };
 
-// Publishes readings to an MQTT broker from a thread of its own (libmosquitto), so a broker
-// that is down or slow never holds up the caller. The first reading fixes the topic prefix
-// (the settings' prefix, or "nightlux/<serial number>"), sets the last will ("offline",
-// retained, on <prefix>/availability) and starts connecting. On every connection it
-// publishes "online" (retained) and the discovery configs (retained). Readings go out with
-// QoS 1; while the broker is away they wait, up to MaxQueued, and are sent once it is back.
-// Lost connections are retried in the background with growing delays. Trouble is reported
-// once per outage through TakeNotices, and so is the return of the broker.
+// Publishes readings to an MQTT broker from threads of its own (libmosquitto's network
+// thread and a connecting thread), so a broker that is down or slow never holds up the
+// caller. The first reading fixes the topic prefix (the settings' prefix, or
+// "nightlux/<serial number>"), sets the last will ("offline", retained, on
+// <prefix>/availability) and starts connecting. On every connection it publishes "online"
+// (retained) and the discovery configs (retained), then the readings that waited. Readings
+// go out with QoS 1; while the broker is away up to MaxBacklog of them wait. Connections
+// are retried in the background with growing delays. Trouble is reported once per outage
+// through TakeNotices, and so is the return of the broker.
 class TMqttPublisher {
 public:
     // Raises EMqttError for options that can never work (no host, a CA file that cannot be
@@ -44,11 +48,14 @@ public:
     explicit TMqttPublisher(TMqttPublisherOptions options);
     TMqttPublisher(const TMqttPublisher&) = delete;
     TMqttPublisher& operator=(const TMqttPublisher&) = delete;
-    // Publishes "offline" (retained) when connected, waiting at most about two seconds for it
-    // to leave, then disconnects.
+    // Gives waiting readings, then "offline" (retained), up to ShutdownWait to leave when
+    // the broker is there, and disconnects.
     ~TMqttPublisher();
 
-    // Queues the reading; never blocks on the network and never throws for broker trouble.
+    static constexpr std::chrono::seconds ShutdownWait{3};
+
+    // Sends or keeps the reading; never blocks on the network, never throws for broker
+    // trouble.
     void Publish(const TSharedReading& reading);
 
     // The notices gathered since the last call, oldest first.
@@ -63,30 +70,36 @@ private:
     static void OnPublish(mosquitto*, void* self, int mid);
 
     void Start(const std::string& serialNumber);
-    void Connect();
+    // The connecting thread: the first connection, then a watch for outages that no
+    // callback reports (a broker that never answers).
+    void Run();
     void HandleConnect(int rc);
     void HandleDisconnect(int rc);
     void HandlePublished(int mid);
-    // Records a notice about an outage unless this outage has been reported already.
+    // Sends a message with QoS 1 and keeps it in flight until acknowledged; false when the
+    // client has no connection.
+    bool Send(const std::string& topic, const std::string& payload, bool retain);
     void ReportOutage(const std::string& reason);
-    void Notice(const std::string& text);
     std::string BrokerName() const;
 
     TMqttPublisherOptions Options;
     mosquitto* Client = nullptr;
-    std::string Prefix;       // set once by Start, before the threads run
+    std::string Prefix;       // set by Start before the threads run
     std::string SerialNumber; // of the first reading
-    std::thread Starter;      // the first connect, off the caller's thread
+    std::thread Connector;
     std::atomic<bool> Connected{false};
-    std::atomic<bool> Stopping{false};
-    std::atomic<int> Queued{0};
+
+    // Keeps readings in order between the caller and the network thread.
+    std::mutex SendLock;
+    std::deque<std::string> Backlog; // guarded by SendLock
 
     mutable std::mutex Lock;
-    std::condition_variable Published;
-    std::vector<std::string> Notices; // guarded by Lock
-    bool OutageReported = false;      // guarded by Lock
-    bool QueueFullReported = false;   // guarded by Lock
-    std::set<int> ControlMids;        // availability and discovery in flight; guarded by Lock
-    int OfflineMid = -1;              // guarded by Lock
-    bool OfflineSent = false;         // guarded by Lock
+    std::condition_variable Changed;
+    bool Stopping = false;                            // guarded by Lock
+    std::chrono::steady_clock::time_point LastChange; // guarded by Lock
+    std::vector<std::string> Notices;                 // guarded by Lock
+    bool OutageReported = false;                      // guarded by Lock
+    bool BacklogFullReported = false;                 // guarded by Lock
+    std::set<int> InFlight;                           // guarded by Lock
+    std::set<int> EarlyAcknowledged;                  // guarded by Lock
 };
