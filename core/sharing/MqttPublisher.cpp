@@ -39,6 +39,7 @@ TMqttPublisher::TMqttPublisher(TMqttPublisherOptions options) : Options(std::mov
     mosquitto_connect_callback_set(Client, &TMqttPublisher::OnConnect);
     mosquitto_disconnect_callback_set(Client, &TMqttPublisher::OnDisconnect);
     mosquitto_publish_callback_set(Client, &TMqttPublisher::OnPublish);
+    mosquitto_log_callback_set(Client, &TMqttPublisher::OnLog);
     mosquitto_reconnect_delay_set(Client,
                                   static_cast<unsigned>(Options.FirstReconnectDelay.count()),
                                   static_cast<unsigned>(Options.LastReconnectDelay.count()), true);
@@ -122,7 +123,11 @@ void TMqttPublisher::Run() {
             lock.lock();
             break;
         }
-        ReportOutage(ErrorText(rc));
+        const std::string reason = ErrorText(rc);
+        lock.lock();
+        const std::string detail = LastError.empty() ? "" : ": " + LastError;
+        lock.unlock();
+        ReportOutage(reason + detail);
         lock.lock();
         Changed.wait_for(lock, delay, [this] { return Stopping; });
         delay = std::min(delay * 2, Options.LastReconnectDelay);
@@ -133,8 +138,9 @@ void TMqttPublisher::Run() {
         if (!Stopping && !Connected && !OutageReported &&
             std::chrono::steady_clock::now() - LastChange >= Options.ConnectTimeout) {
             lock.unlock();
-            ReportOutage("no answer within " + std::to_string(Options.ConnectTimeout.count()) +
-                         " s");
+            const std::string silence =
+                "no answer within " + std::to_string(Options.ConnectTimeout.count()) + " s";
+            ReportOutage(LastError.empty() ? silence : LastError);
             lock.lock();
         }
     }
@@ -198,6 +204,14 @@ void TMqttPublisher::OnPublish(mosquitto*, void* self, int mid) {
     static_cast<TMqttPublisher*>(self)->HandlePublished(mid);
 }
 
+void TMqttPublisher::OnLog(mosquitto*, void* self, int level, const char* text) {
+    if (level != MOSQ_LOG_ERR || text == nullptr)
+        return;
+    auto* publisher = static_cast<TMqttPublisher*>(self);
+    std::lock_guard lock(publisher->Lock);
+    publisher->LastError = text;
+}
+
 void TMqttPublisher::HandleConnect(int rc) {
     if (rc != 0) {
         ReportOutage(std::string("refused: ") + mosquitto_connack_string(rc));
@@ -218,6 +232,7 @@ void TMqttPublisher::HandleConnect(int rc) {
         Notices.push_back("MQTT: the broker " + BrokerName() + " is reachable again");
     OutageReported = false;
     BacklogFullReported = false;
+    LastError.clear();
     LastChange = std::chrono::steady_clock::now();
     Changed.notify_all();
 }

@@ -68,6 +68,7 @@ private:
     static void OnConnect(mosquitto*, void* self, int rc);
     static void OnDisconnect(mosquitto*, void* self, int rc);
     static void OnPublish(mosquitto*, void* self, int mid);
+    static void OnLog(mosquitto*, void* self, int level, const char* text);
 
     void Start(const std::string& serialNumber);
     // The connecting thread: the first connection, then a watch for outages that no
@@ -102,4 +103,5 @@ private:
     bool BacklogFullReported = false;                 // guarded by Lock
     std::set<int> InFlight;                           // guarded by Lock
     std::set<int> EarlyAcknowledged;                  // guarded by Lock
+    std::string LastError; // the library's last error report; guarded by Lock
 };

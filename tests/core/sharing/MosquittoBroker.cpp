@@ -64,9 +64,11 @@ void TMosquittoBroker::Stop() {
     Process.reset();
 }
 
-TTestSubscriber::TTestSubscriber(std::uint16_t port) {
+TTestSubscriber::TTestSubscriber(std::uint16_t port, const std::string& caFile) {
     mosquitto_lib_init();
     Client = mosquitto_new(nullptr, true, this);
+    if (!caFile.empty())
+        mosquitto_tls_set(Client, caFile.c_str(), nullptr, nullptr, nullptr, nullptr);
     mosquitto_message_callback_set(Client, &TTestSubscriber::OnMessage);
     mosquitto_connect_callback_set(Client, [](mosquitto* client, void*, int rc) {
         if (rc == 0)

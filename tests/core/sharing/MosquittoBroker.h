@@ -43,7 +43,8 @@ struct TReceivedMessage {
 // A client subscribed to every topic once constructed, keeping what arrives.
 class TTestSubscriber {
 public:
-    explicit TTestSubscriber(std::uint16_t port);
+    // With a CA file the connection uses TLS.
+    explicit TTestSubscriber(std::uint16_t port, const std::string& caFile = "");
     ~TTestSubscriber();
 
     // Waits until the messages received so far satisfy condition; false after timeout.

@@ -292,6 +292,31 @@ TEST(MqttPublisher, CredentialsFromAFileAreUsedAndARefusalIsReported) {
     EXPECT_TRUE(publisher.TakeNotices().empty());
 }
 
+TEST(MqttPublisher, TlsChecksTheBrokerAgainstTheCaFile) {
+    const std::string tls = std::string(NIGHTLUX_SHARING_TEST_DATA) + "/tls/";
+    TMosquittoBroker broker("cafile " + tls + "ca.pem\ncertfile " + tls + "broker.pem\nkeyfile " +
+                            tls + "broker.key\n");
+    TTestSubscriber subscriber(broker.GetPort(), tls + "ca.pem");
+
+    TMqttPublisherOptions trusted = Options(broker.GetPort());
+    trusted.Settings.CaFile = tls + "ca.pem";
+    TMqttPublisher publisher(trusted);
+    publisher.Publish(Reading(0));
+    ASSERT_TRUE(subscriber.WaitUntil(Has(State)));
+    EXPECT_EQ(subscriber.On(State)[0].Payload, StateOf(0));
+
+    TMqttPublisherOptions stranger = Options(broker.GetPort());
+    stranger.Settings.CaFile = tls + "other-ca.pem";
+    stranger.ConnectTimeout = 2s;
+    TMqttPublisher refused(stranger);
+    refused.Publish(Reading(1));
+    std::vector<std::string> notices;
+    ASSERT_TRUE(WaitForNotice(refused, "cannot reach the broker", notices));
+    EXPECT_FALSE(refused.IsConnected());
+    EXPECT_EQ(subscriber.On(State).size(), 1u);
+    EXPECT_NE(notices[0].find("certificate verify failed"), std::string::npos) << notices[0];
+}
+
 TEST(MqttPublisher, SettingsThatCanNeverWorkAreRefusedAtOnce) {
     TMqttPublisherOptions noHost = Options(1883);
     noHost.Settings.Host.clear();
