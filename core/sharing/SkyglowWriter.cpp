@@ -9,6 +9,7 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <utility>
 
 namespace {
 
@@ -190,12 +191,14 @@ TSkyglowResult TSkyglowWriter::Write(const TSharedReading& reading) {
 
     const std::vector<std::string> header = Header(reading, "");
     std::string skipped;
+    bool raced = false;
     for (int number = 1; number <= MaxFilesPerNight; ++number) {
         const std::string path = Candidate(Settings.Folder, night, number);
         result.FileName = path;
         const std::vector<std::string> found = ReadSkyglowHeader(path);
+        struct stat st {};
         TOutcome outcome = TOutcome::Missing;
-        if (!found.empty() || ::access(path.c_str(), F_OK) == 0) {
+        if (!found.empty() || ::lstat(path.c_str(), &st) == 0) {
             if (!SameHeader(found, header)) {
                 if (skipped.empty())
                     skipped = path;
@@ -204,10 +207,11 @@ TSkyglowResult TSkyglowWriter::Write(const TSharedReading& reading) {
             outcome = Append(path, record, result.Notice);
         }
         if (outcome == TOutcome::Missing) {
-            bool raced = false;
+            const bool lookedAgain = std::exchange(raced, false);
             TSkyglowResult created = WriteInNewFile(path, reading, record, raced);
             if (raced) {
-                --number; // someone else made it meanwhile: look at it again
+                if (!lookedAgain)
+                    --number; // someone else made it meanwhile: look at it once more
                 continue;
             }
             result = created;

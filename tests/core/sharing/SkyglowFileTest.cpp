@@ -11,6 +11,7 @@
 #include <filesystem>
 #include <gtest/gtest.h>
 #include <sys/resource.h>
+#include <unistd.h>
 
 namespace {
 
@@ -224,6 +225,16 @@ TEST_F(SkyglowNight, AFileWithAnotherHeaderIsLeftAloneAndTheUserTold) {
     EXPECT_EQ(third.FileName, Folder.File("20261209_120000_SQM-LE-Dark_Site_3.dat"));
     EXPECT_EQ(ParseSkyglowFile(ReadBytes(beside)).Records.size(), 2u);
     EXPECT_EQ(ReadBytes(name), foreign);
+}
+
+TEST_F(SkyglowNight, ADanglingSymbolicLinkIsNeitherFollowedNorReplaced) {
+    const std::string name = Folder.File("20261209_120000_SQM-LE-Dark_Site.dat");
+    ASSERT_EQ(::symlink(Folder.File("elsewhere.dat").c_str(), name.c_str()), 0);
+    const TSkyglowResult result =
+        Writer(StationSettings(Folder.GetPath())).Write(ReadAt(2026, 12, 9, 22, 0, 9));
+    ASSERT_TRUE(result.Stored) << result.Notice;
+    EXPECT_EQ(result.FileName, Folder.File("20261209_120000_SQM-LE-Dark_Site_2.dat"));
+    EXPECT_FALSE(std::filesystem::exists(Folder.File("elsewhere.dat")));
 }
 
 TEST_F(SkyglowNight, ATornLastLineIsEndedBeforeTheNextRecord) {
