@@ -239,7 +239,9 @@ void TNightChartView::UpdateNelmScale(double brightest, double darkest) {
     for (const QString& label : NelmAxis->categoriesLabels())
         NelmAxis->remove(label);
     NelmAxis->setStartValue(brightest);
-    for (int tenths = 0; tenths < 80; tenths += 5) {
+    // Half magnitudes, whole ones where a wide range would crowd them.
+    const int step = darkest - brightest > 8.0 ? 10 : 5;
+    for (int tenths = 0; tenths < 80; tenths += step) {
         const std::optional<double> magnitude = MagnitudeForNelm(tenths / 10.0);
         if (magnitude && *magnitude > brightest && *magnitude <= darkest)
             NelmAxis->append(QString::number(tenths / 10.0, 'f', 1), *magnitude);
