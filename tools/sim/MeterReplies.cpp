@@ -1,5 +1,7 @@
 #include "tools/sim/MeterReplies.h"
 
+#include "tools/sim/NightCurve.h"
+
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
@@ -66,8 +68,15 @@ std::string TMeterReplies::Answer(std::string_view command) {
         return {};
     // A slow drift through the night: brightness swings over about two hours of
     // one-minute readings, the sensor cools slowly.
-    const double magnitude = Opts.Magnitude.value_or(19.5 + 0.8 * std::sin(Readings * 0.05));
-    const double temperature = Opts.Temperature.value_or(5.3 - 0.02 * Readings);
+    double magnitude = 19.5 + 0.8 * std::sin(Readings * 0.05);
+    double temperature = 5.3 - 0.02 * Readings;
+    if (Opts.NightStep) {
+        const double hour = double((Opts.NightStart + Readings * *Opts.NightStep).count()) / 60.0;
+        magnitude = NightSkyMagnitude(hour);
+        temperature = NightTemperature(hour);
+    }
+    magnitude = Opts.Magnitude.value_or(magnitude);
+    temperature = Opts.Temperature.value_or(temperature);
     ++Readings;
     return Finish(ReadingLine(magnitude, temperature));
 }

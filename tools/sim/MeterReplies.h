@@ -10,6 +10,10 @@ struct TMeterOptions {
     // Content of the replies. Unset magnitude and temperature drift through the night.
     std::optional<double> Magnitude;
     std::optional<double> Temperature;
+    // Replays a night quickly: the first reading is taken at NightStart and each next one
+    // NightStep later, the values following the night's curve (tools/sim/NightCurve.h).
+    std::optional<std::chrono::minutes> NightStep;
+    std::chrono::minutes NightStart{18 * 60};
     int ProtocolVersion = 4;
     int ModelNumber = 3;
     int FeatureVersion = 76;

@@ -91,10 +91,26 @@ std::string Unescape(const std::string& text) {
     return bytes;
 }
 
+// "HH:MM", 00:00 to 23:59, as minutes after midnight.
+std::chrono::minutes ClockTime(const std::string& option, const std::string& text) {
+    int hour = -1, minute = -1;
+    const char* end = text.data() + text.size();
+    const auto [colon, e1] = std::from_chars(text.data(), end, hour);
+    const bool separated =
+        e1 == std::errc() && colon - text.data() == 2 && colon != end && *colon == ':';
+    const auto [last, e2] = separated ? std::from_chars(colon + 1, end, minute)
+                                      : std::from_chars_result{colon, std::errc::invalid_argument};
+    if (e2 != std::errc() || last != end || last - colon != 3 || hour < 0 || hour > 23 ||
+        minute < 0 || minute > 59)
+        throw Exception("Option " + option + " takes a clock time HH:MM, not '" + text + "'.");
+    return std::chrono::minutes(hour * 60 + minute);
+}
+
 using TOptionHandler = std::function<void(TArguments&, TSimCommandLine&, const std::string&)>;
 
 const std::map<std::string, TOptionHandler>& Handlers() {
     using std::chrono::milliseconds;
+    using std::chrono::minutes;
     constexpr long MaxMs = 3'600'000;
     static const std::map<std::string, TOptionHandler> handlers = {
         {"--help", [](auto&, auto& c, auto&) { c.Help = true; }},
@@ -125,6 +141,10 @@ const std::map<std::string, TOptionHandler>& Handlers() {
          [](auto& a, auto& c, auto& o) { c.Meter.QueuedReports = int(a.Integer(o, 0, 1000)); }},
         {"--magnitude",
          [](auto& a, auto& c, auto& o) { c.Meter.Magnitude = a.Number(o, -99.99, 99.99); }},
+        {"--night-step",
+         [](auto& a, auto& c, auto& o) { c.Meter.NightStep = minutes(a.Integer(o, 1, 720)); }},
+        {"--night-start",
+         [](auto& a, auto& c, auto& o) { c.Meter.NightStart = ClockTime(o, a.Value(o)); }},
         {"--temperature",
          [](auto& a, auto& c, auto& o) { c.Meter.Temperature = a.Number(o, -999.9, 999.9); }},
         {"--serial-number",
@@ -196,6 +216,9 @@ Faults:
 Replies:
   --magnitude X         sky brightness in MPSAS (default: drifting)
   --temperature X       sensor temperature in degrees C (default: drifting)
+  --night-step MIN      replay a night quickly: each reading is MIN minutes later in a
+                        simulated night (dusk, a passing cloud, moonrise, dawn)
+  --night-start HH:MM   the clock time of the replay's first reading (default 18:00)
   --protocol N, --model N, --feature N, --serial-number N
                         unit information (default 4, 3, 76, 5533)
 

@@ -1,0 +1,26 @@
+// Draws a night's chart from a readings file into a PNG picture, without a display.
+#include "platform/Exception.h"
+#include "window/chart/ChartCommandLine.h"
+
+#include <QApplication>
+#include <iostream>
+
+int main(int argc, char* argv[]) {
+    const std::vector<std::string> args(argv + 1, argv + argc);
+    TChartCommandLine command;
+    try {
+        command = ParseChartCommandLine(args);
+    } catch (const Exception& e) {
+        std::cerr << "nightlux-chart: " << e.what() << "\n" << ChartUsage();
+        return 2;
+    }
+    if (command.Help) {
+        std::cout << ChartUsage();
+        return 0;
+    }
+    // Nothing is ever shown: draw offscreen unless told otherwise.
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication application(argc, argv);
+    return RunChartCommand(command, std::cout, std::cerr);
+}
