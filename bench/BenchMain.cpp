@@ -22,8 +22,8 @@ const std::vector<TFloorRow> Rows{
      Nanoseconds},
     {"Readings file append", "ReadingsFileAppend", "ReadingsFileRawAppend", Microseconds},
     {"nightlux-read one shot, wall", "NightluxReadOneShot", "RawReadOneShot", Milliseconds},
-    {"nightlux-read one shot, peak resident", "NightluxReadOneShot", "RawReadOneShot",
-     PeakResident, TTargetKind::AtMost, 5.0},
+    {"nightlux-read one shot, peak resident", "NightluxReadOneShot", "RawReadOneShot", PeakResident,
+     TTargetKind::AtMost, 5.0},
     {"nightlux-read one shot, CPU", "NightluxReadOneShot", "RawReadOneShot", CpuTime,
      TTargetKind::AtMost, 10.0},
 };

@@ -58,8 +58,8 @@ TChildUsage MeasureChild(const std::string& launcher, const std::vector<std::str
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_adddup2(&actions, writeEnd.Get(), 1);
     pid_t pid = 0;
-    const int error = ::posix_spawn(&pid, launcher.c_str(), &actions, nullptr, argv.data(),
-                                    envp.data());
+    const int error =
+        ::posix_spawn(&pid, launcher.c_str(), &actions, nullptr, argv.data(), envp.data());
     posix_spawn_file_actions_destroy(&actions);
     if (error != 0)
         throw std::runtime_error("cannot run " + launcher);

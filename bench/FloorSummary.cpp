@@ -14,8 +14,7 @@ void TRunCollector::ReportRuns(const std::vector<Run>& runs) {
     }
 }
 
-std::optional<double> TRunCollector::Value(const std::string& name,
-                                           const TMeasure& measure) const {
+std::optional<double> TRunCollector::Value(const std::string& name, const TMeasure& measure) const {
     const auto found = Runs.find(name);
     if (found == Runs.end() || found->second.error_occurred)
         return std::nullopt;
@@ -50,8 +49,8 @@ std::string Verdict(const TFloorRow& row, std::optional<double> figure,
     case TTargetKind::AboveFloor:
         if (!figure || !floor)
             return "at most " + target + " above floor: not measured";
-        return "at most " + target + " above floor: " +
-               (*figure - *floor <= row.Target ? "met" : "MISSED");
+        return "at most " + target +
+               " above floor: " + (*figure - *floor <= row.Target ? "met" : "MISSED");
     case TTargetKind::AtMost:
         if (!figure)
             return "at most " + target + ": not measured";

@@ -8,8 +8,8 @@
 
 // What a row of the summary compares: wall time per iteration or a counter of the run.
 struct TMeasure {
-    std::string Counter; // empty: real time per iteration
-    std::string Unit;    // as printed
+    std::string Counter;    // empty: real time per iteration
+    std::string Unit;       // as printed
     double PerSecond = 1.0; // Unit per second of real time; counters are in Unit already
     int Decimals = 3;
 };

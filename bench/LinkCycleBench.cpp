@@ -42,8 +42,7 @@ void SerialLinkCycle(benchmark::State& state) {
 
 void SerialRawExchange(benchmark::State& state) {
     const TPtyMeter meter(BenchMeterOptions());
-    EachIteration(state,
-                  [&] { benchmark::DoNotOptimize(RawSerialExchange(meter.DevicePath())); });
+    EachIteration(state, [&] { benchmark::DoNotOptimize(RawSerialExchange(meter.DevicePath())); });
 }
 
 } // namespace

@@ -43,7 +43,8 @@ void RunOneShots(benchmark::State& state, const std::vector<std::string>& comman
     });
     using benchmark::Counter;
     state.counters["peak_rss_MB"] = static_cast<double>(maxRssKiB) * 1024.0 / 1e6;
-    state.counters["cpu_ms"] = Counter((userSeconds + systemSeconds) * 1e3, Counter::kAvgIterations);
+    state.counters["cpu_ms"] =
+        Counter((userSeconds + systemSeconds) * 1e3, Counter::kAvgIterations);
     state.counters["user_ms"] = Counter(userSeconds * 1e3, Counter::kAvgIterations);
     state.counters["sys_ms"] = Counter(systemSeconds * 1e3, Counter::kAvgIterations);
 }

@@ -48,7 +48,7 @@ int main(int argc, char** argv) {
         }
     }
     const int exitStatus = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-    std::printf("status=%d maxrss_kib=%ld utime_us=%ld stime_us=%ld\n", exitStatus,
-                usage.ru_maxrss, Microseconds(usage.ru_utime), Microseconds(usage.ru_stime));
+    std::printf("status=%d maxrss_kib=%ld utime_us=%ld stime_us=%ld\n", exitStatus, usage.ru_maxrss,
+                Microseconds(usage.ru_utime), Microseconds(usage.ru_stime));
     return 0;
 }
