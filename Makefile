@@ -1,11 +1,16 @@
 # make test: install what is missing, build, run every test.
 # make run:  install what is missing, build, start the simulated meter, open Nightlux on it.
+# make bench: build the benchmarks in Release in a folder of their own and run them
+#             (BENCH_ARGS: options for Google Benchmark; by default the median of
+#             five repetitions of each)
 
 BUILD ?= build
 JOBS ?= $(shell nproc)
 CMAKE_FLAGS ?= -DCMAKE_BUILD_TYPE=RelWithDebInfo
+BENCH_BUILD ?= build-bench
+BENCH_ARGS ?= --benchmark_repetitions=5 --benchmark_display_aggregates_only=true
 
-.PHONY: all deps configure build test run clean
+.PHONY: all deps configure build test run bench clean
 
 all: build
 
@@ -24,5 +29,10 @@ test: build
 run: build
 	@scripts/run-nightlux $(BUILD)
 
+bench: deps
+	@cmake -S . -B $(BENCH_BUILD) -DCMAKE_BUILD_TYPE=Release >/dev/null
+	@cmake --build $(BENCH_BUILD) -j $(JOBS) --target nightlux_bench
+	@$(BENCH_BUILD)/bench/nightlux_bench $(BENCH_ARGS)
+
 clean:
-	rm -rf $(BUILD)
+	rm -rf $(BUILD) $(BENCH_BUILD)

@@ -1,6 +1,10 @@
 #include "bench/FloorSummary.h"
 
 #include <cstdio>
+#include <unistd.h>
+
+TRunCollector::TRunCollector()
+    : ConsoleReporter(::isatty(STDOUT_FILENO) ? OO_ColorTabular : OO_Tabular) {}
 
 void TRunCollector::ReportRuns(const std::vector<Run>& runs) {
     ConsoleReporter::ReportRuns(runs);

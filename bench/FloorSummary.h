@@ -31,6 +31,8 @@ struct TFloorRow {
 // repetitions where there are some, else the run itself.
 class TRunCollector : public benchmark::ConsoleReporter {
 public:
+    // In colour only when standard output is a terminal.
+    TRunCollector();
     void ReportRuns(const std::vector<Run>& runs) override;
 
     // The measure of the named benchmark; nullopt when it did not run or failed.
