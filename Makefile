@@ -1,14 +1,15 @@
 # make test: install what is missing, build, run every test.
 # make run:  install what is missing, build, start the simulated meter, open Nightlux on it.
 # make bench: build the benchmarks in Release in a folder of their own and run them
-#             (BENCH_ARGS: options for Google Benchmark; by default the median of
-#             five repetitions of each)
+#             (BENCH_ARGS: options for Google Benchmark; by default the median of ten
+#             repetitions of each, interleaved so that a passing load spreads over all)
 
 BUILD ?= build
 JOBS ?= $(shell nproc)
 CMAKE_FLAGS ?= -DCMAKE_BUILD_TYPE=RelWithDebInfo
 BENCH_BUILD ?= build-bench
-BENCH_ARGS ?= --benchmark_repetitions=5 --benchmark_display_aggregates_only=true
+BENCH_ARGS ?= --benchmark_repetitions=10 --benchmark_min_time=0.1 \
+	--benchmark_enable_random_interleaving=true --benchmark_display_aggregates_only=true
 
 .PHONY: all deps configure build test run bench clean
 

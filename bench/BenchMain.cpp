@@ -7,24 +7,29 @@
 
 namespace {
 
-const TMeasure Milliseconds{"", "ms", 1e3, 3};
-const TMeasure Nanoseconds{"", "ns", 1e9, 0};
-const TMeasure Microseconds{"", "us", 1e6, 2};
-const TMeasure PeakResident{"peak_rss_MB", "MB", 1.0, 2};
-const TMeasure CpuTime{"cpu_ms", "ms", 1.0, 2};
+const TMeasure Milliseconds{TSource::RealTime, "ms", 1e3, 3, ""};
+const TMeasure CallerCpuMicroseconds{TSource::CpuTime, "us", 1e6, 1, ""};
+const TMeasure Nanoseconds{TSource::RealTime, "ns", 1e9, 0, ""};
+const TMeasure Microseconds{TSource::RealTime, "us", 1e6, 2, ""};
+const TMeasure PeakResident{TSource::Counter, "MB", 1.0, 2, "peak_rss_MB"};
+const TMeasure ChildCpu{TSource::Counter, "ms", 1.0, 2, "cpu_ms"};
 
 const std::vector<TFloorRow> Rows{
     {"Ethernet read cycle", "EthernetLinkCycle", "EthernetRawExchange", Milliseconds,
      TTargetKind::AboveFloor, 0.2},
+    {"Ethernet read cycle, CPU of the caller", "EthernetLinkCycle", "EthernetRawExchange",
+     CallerCpuMicroseconds},
     {"Serial read cycle (pty)", "SerialLinkCycle", "SerialRawExchange", Milliseconds,
      TTargetKind::AboveFloor, 0.2},
+    {"Serial read cycle, CPU of the caller", "SerialLinkCycle", "SerialRawExchange",
+     CallerCpuMicroseconds},
     {"Reply fields cut and converted", "ReplyFieldsCutAndConverted", "ReplyFieldsRawConverted",
      Nanoseconds},
     {"Readings file append", "ReadingsFileAppend", "ReadingsFileRawAppend", Microseconds},
     {"nightlux-read one shot, wall", "NightluxReadOneShot", "RawReadOneShot", Milliseconds},
     {"nightlux-read one shot, peak resident", "NightluxReadOneShot", "RawReadOneShot", PeakResident,
      TTargetKind::AtMost, 5.0},
-    {"nightlux-read one shot, CPU", "NightluxReadOneShot", "RawReadOneShot", CpuTime,
+    {"nightlux-read one shot, CPU", "NightluxReadOneShot", "RawReadOneShot", ChildCpu,
      TTargetKind::AtMost, 10.0},
 };
 

@@ -23,15 +23,15 @@ std::optional<double> TRunCollector::Value(const std::string& name, const TMeasu
     if (found == Runs.end() || found->second.error_occurred)
         return std::nullopt;
     const Run& run = found->second;
-    if (!measure.Counter.empty()) {
+    if (measure.Source == TSource::Counter) {
         const auto counter = run.counters.find(measure.Counter);
         if (counter == run.counters.end())
             return std::nullopt;
         return counter->second.value;
     }
-    const double seconds =
-        run.GetAdjustedRealTime() / benchmark::GetTimeUnitMultiplier(run.time_unit);
-    return seconds * measure.PerSecond;
+    const double time =
+        measure.Source == TSource::RealTime ? run.GetAdjustedRealTime() : run.GetAdjustedCPUTime();
+    return time / benchmark::GetTimeUnitMultiplier(run.time_unit) * measure.PerSecond;
 }
 
 namespace {
@@ -68,7 +68,7 @@ std::string Verdict(const TFloorRow& row, std::optional<double> figure,
 std::string FloorSummary(const std::vector<TFloorRow>& rows, const TRunCollector& runs) {
     std::string text = "\nEach figure beside its floor, measured in this run\n";
     char line[256];
-    std::snprintf(line, sizeof line, "%-44s %10s %10s %12s  %s\n", "", "figure", "floor",
+    std::snprintf(line, sizeof line, "%-46s %10s %10s %12s  %s\n", "", "figure", "floor",
                   "above floor", "target");
     text += line;
     for (const TFloorRow& row : rows) {
@@ -78,7 +78,7 @@ std::string FloorSummary(const std::vector<TFloorRow>& rows, const TRunCollector
         if (figure && floor)
             above = *figure - *floor;
         const std::string title = row.Title + " (" + row.Measure.Unit + ")";
-        std::snprintf(line, sizeof line, "%-44s %10s %10s %12s  %s\n", title.c_str(),
+        std::snprintf(line, sizeof line, "%-46s %10s %10s %12s  %s\n", title.c_str(),
                       Number(figure, row.Measure.Decimals).c_str(),
                       Number(floor, row.Measure.Decimals).c_str(),
                       Number(above, row.Measure.Decimals, true).c_str(),

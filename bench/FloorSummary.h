@@ -6,12 +6,16 @@
 #include <string>
 #include <vector>
 
-// What a row of the summary compares: wall time per iteration or a counter of the run.
+// What a row of the summary compares: wall or CPU time per iteration, or a counter of the
+// run.
+enum class TSource { RealTime, CpuTime, Counter };
+
 struct TMeasure {
-    std::string Counter;    // empty: real time per iteration
+    TSource Source = TSource::RealTime;
     std::string Unit;       // as printed
-    double PerSecond = 1.0; // Unit per second of real time; counters are in Unit already
+    double PerSecond = 1.0; // Unit per second; ignored for a counter, which is in Unit already
     int Decimals = 3;
+    std::string Counter; // the counter's name
 };
 
 enum class TTargetKind { None, AboveFloor, AtMost };

@@ -23,28 +23,36 @@ constexpr std::size_t ReadingLength = 57;
     throw std::system_error(errno, std::generic_category(), what);
 }
 
+// Waits up to the reply time-out until fd is ready for events.
+void WaitFor(int fd, short events) {
+    for (;;) {
+        pollfd p{fd, events, 0};
+        const int ready = ::poll(&p, 1, ReplyTimeoutMs);
+        if (ready > 0)
+            return;
+        if (ready == 0)
+            throw std::runtime_error("the meter did not answer");
+        if (errno != EINTR)
+            ThrowErrno("poll");
+    }
+}
+
 void WriteAll(int fd, std::string_view bytes) {
     while (!bytes.empty()) {
         const ssize_t n = ::write(fd, bytes.data(), bytes.size());
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n < 0)
+        if (n < 0 && errno == EAGAIN)
+            WaitFor(fd, POLLOUT);
+        else if (n < 0 && errno != EINTR)
             ThrowErrno("write");
-        bytes.remove_prefix(static_cast<std::size_t>(n));
+        else if (n > 0)
+            bytes.remove_prefix(static_cast<std::size_t>(n));
     }
 }
 
 // Reads once whatever has arrived, waiting up to the reply time-out for it.
 std::size_t ReadSome(int fd, char* buffer, std::size_t size) {
     for (;;) {
-        pollfd p{fd, POLLIN, 0};
-        const int ready = ::poll(&p, 1, ReplyTimeoutMs);
-        if (ready < 0 && errno == EINTR)
-            continue;
-        if (ready < 0)
-            ThrowErrno("poll");
-        if (ready == 0)
-            throw std::runtime_error("the meter did not answer");
+        WaitFor(fd, POLLIN);
         const ssize_t n = ::read(fd, buffer, size);
         if (n < 0 && (errno == EINTR || errno == EAGAIN))
             continue;
@@ -92,7 +100,8 @@ TRawReplies RawTcpExchange(std::uint16_t port) {
 }
 
 TRawReplies RawSerialExchange(const std::string& devicePath) {
-    const TFileDescriptor port(::open(devicePath.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC));
+    const TFileDescriptor port(
+        ::open(devicePath.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC));
     if (!port)
         ThrowErrno("open");
     TRawReplies replies;

@@ -18,5 +18,6 @@ struct TRawReplies {
 TRawReplies RawTcpExchange(std::uint16_t port);
 
 // Opens the serial device, exchanges the two commands (each reply has its fixed length)
-// and closes. The device is taken as it is configured.
+// and closes. The device is opened non-blocking, as the serial link opens it, and taken as
+// it is configured.
 TRawReplies RawSerialExchange(const std::string& devicePath);
