@@ -4,6 +4,9 @@
 # make soak: the fault soak against the simulated meter, SOAK_CYCLES (default 100000) cycles.
 # make install [PREFIX=/usr/local] [DESTDIR=...]: build the programs and install them.
 # make package: build the Debian packages in build-package/ and check them with lintian.
+# make bench: build the benchmarks in Release in a folder of their own and run them
+#             (BENCH_ARGS: options for Google Benchmark; by default the median of ten
+#             repetitions of each, interleaved so that a passing load spreads over all)
 
 BUILD ?= build
 JOBS ?= $(shell nproc)
@@ -14,7 +17,11 @@ MAKEFLAGS += --no-print-directory
 
 SOAK_CYCLES ?= 100000
 
-.PHONY: all deps configure build test run fuzz soak install package clean
+.PHONY: all deps configure build test run fuzz soak install package bench clean
+BENCH_BUILD ?= build-bench
+BENCH_ARGS ?= --benchmark_repetitions=10 --benchmark_min_time=0.1 \
+	--benchmark_enable_random_interleaving=true --benchmark_display_aggregates_only=true
+
 
 all: build
 
@@ -46,6 +53,10 @@ install: configure
 
 package: deps
 	@scripts/build-packages
+bench: deps
+	@cmake -S . -B $(BENCH_BUILD) -DCMAKE_BUILD_TYPE=Release >/dev/null
+	@cmake --build $(BENCH_BUILD) -j $(JOBS) --target nightlux_bench
+	@$(BENCH_BUILD)/bench/nightlux_bench $(BENCH_ARGS)
 
 clean:
-	rm -rf $(BUILD)
+	rm -rf $(BUILD) $(BENCH_BUILD)

@@ -1,0 +1,47 @@
+// The benchmarks of Nightlux against the simulated meter, followed by a table that sets
+// each figure beside its floor and says whether its target is met.
+
+#include "bench/FloorSummary.h"
+
+#include <cstdio>
+
+namespace {
+
+const TMeasure Milliseconds{TSource::RealTime, "ms", 1e3, 3, ""};
+const TMeasure CallerCpuMicroseconds{TSource::CpuTime, "us", 1e6, 1, ""};
+const TMeasure Nanoseconds{TSource::RealTime, "ns", 1e9, 0, ""};
+const TMeasure Microseconds{TSource::RealTime, "us", 1e6, 2, ""};
+const TMeasure PeakResident{TSource::Counter, "MB", 1.0, 2, "peak_rss_MB"};
+const TMeasure ChildCpu{TSource::Counter, "ms", 1.0, 2, "cpu_ms"};
+
+const std::vector<TFloorRow> Rows{
+    {"Ethernet read cycle", "EthernetLinkCycle", "EthernetRawExchange", Milliseconds,
+     TTargetKind::AboveFloor, 0.2},
+    {"Ethernet read cycle, CPU of the caller", "EthernetLinkCycle", "EthernetRawExchange",
+     CallerCpuMicroseconds},
+    {"Serial read cycle (pty)", "SerialLinkCycle", "SerialRawExchange", Milliseconds,
+     TTargetKind::AboveFloor, 0.2},
+    {"Serial read cycle, CPU of the caller", "SerialLinkCycle", "SerialRawExchange",
+     CallerCpuMicroseconds},
+    {"Reply fields cut and converted", "ReplyFieldsCutAndConverted", "ReplyFieldsRawConverted",
+     Nanoseconds},
+    {"Readings file append", "ReadingsFileAppend", "ReadingsFileRawAppend", Microseconds},
+    {"nightlux-read one shot, wall", "NightluxReadOneShot", "RawReadOneShot", Milliseconds},
+    {"nightlux-read one shot, peak resident", "NightluxReadOneShot", "RawReadOneShot", PeakResident,
+     TTargetKind::AtMost, 5.0},
+    {"nightlux-read one shot, CPU", "NightluxReadOneShot", "RawReadOneShot", ChildCpu,
+     TTargetKind::AtMost, 10.0},
+};
+
+} // namespace
+
+int main(int argc, char** argv) {
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv))
+        return 2;
+    TRunCollector runs;
+    benchmark::RunSpecifiedBenchmarks(&runs);
+    benchmark::Shutdown();
+    std::fputs(FloorSummary(Rows, runs).c_str(), stdout);
+    return runs.AnyFailed() ? 1 : 0;
+}

@@ -1,0 +1,62 @@
+// Appending one record to the readings file, beside a bare append of the same line.
+
+#include "app/ReadingsFile.h"
+#include "bench/BenchSupport.h"
+#include "meter/Dm_SQMLE.h"
+#include "platform/DateTime.h"
+#include "tests/support/TempFolder.h"
+
+#include <cerrno>
+#include <fcntl.h>
+#include <stdexcept>
+#include <system_error>
+#include <unistd.h>
+
+namespace {
+
+// A link holding a reading as the meter gives it, without a connection.
+void HoldReading(TDmSQMLE& link) {
+    const TMeterReplies replies(BenchMeterOptions());
+    link.ReadingReply = replies.ReadingLine(19.53, 5.3);
+    link.UnitInfoReply = replies.UnitInfoLine();
+    link.ReadingTime = EncodeDateTime(2026, 12, 9, 23, 15, 0, 0);
+}
+
+void ReadingsFileAppend(benchmark::State& state) {
+    const TTempFolder folder;
+    const std::string fileName = folder.File("readings.csv");
+    TDmSQMLE link;
+    HoldReading(link);
+    // The header lines are written once, before the measured appends.
+    if (!SaveReadingToFile(fileName, link)) {
+        state.SkipWithError("the readings file cannot be made");
+        return;
+    }
+    EachIteration(state, [&] {
+        if (!SaveReadingToFile(fileName, link))
+            throw std::runtime_error("a reading could not be saved to " + fileName);
+    });
+}
+
+void ReadingsFileRawAppend(benchmark::State& state) {
+    const TTempFolder folder;
+    const std::string fileName = folder.File("readings.csv");
+    TDmSQMLE link;
+    HoldReading(link);
+    const std::string line = ReadingRecordLine(link) + "\r\n";
+    EachIteration(state, [&] {
+        const int fd = ::open(fileName.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0666);
+        if (fd < 0)
+            throw std::system_error(errno, std::generic_category(), "open");
+        const ssize_t written = ::write(fd, line.data(), line.size());
+        const int error = errno;
+        ::close(fd);
+        if (written != static_cast<ssize_t>(line.size()))
+            throw std::system_error(error, std::generic_category(), "write");
+    });
+}
+
+} // namespace
+
+BENCHMARK(ReadingsFileAppend)->Unit(benchmark::kMicrosecond);
+BENCHMARK(ReadingsFileRawAppend)->Unit(benchmark::kMicrosecond);
