@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/UiSeams.h"
+#include "core/UiSeams.h"
 
 #include <string>
 #include <vector>
