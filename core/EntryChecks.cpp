@@ -1,16 +1,20 @@
 #include "core/EntryChecks.h"
 
-bool EntryToInt(const QString& text, int& value) {
-    bool ok = false;
-    const int converted = text.toInt(&ok, 10);
-    if (ok)
-        value = converted;
-    return ok;
+#include "platform/Text.h"
+
+#include <cstdint>
+
+bool EntryToInt(const std::string& text, int& value) {
+    std::int32_t converted = 0;
+    if (!TryStrToInt(text, converted))
+        return false;
+    value = converted;
+    return true;
 }
 
-std::string CheckEthernetEntries(const QString& host, const QString& port, const QString& timeout,
-                                 TEthernetEntries& entries) {
-    if (host.isEmpty() || host == QLatin1String("(null)"))
+std::string CheckEthernetEntries(const std::string& host, const std::string& port,
+                                 const std::string& timeout, TEthernetEntries& entries) {
+    if (host.empty() || host == "(null)")
         return BlankAddressMessage;
     int portNumber = 0;
     if (!EntryToInt(port, portNumber) || portNumber < 1 || portNumber > 65535)
@@ -20,6 +24,6 @@ std::string CheckEthernetEntries(const QString& host, const QString& port, const
     const long long timeoutMs = static_cast<long long>(seconds) * 1000;
     if (!isNumber || timeoutMs < 1 || timeoutMs > 30000)
         return TimeoutRangeMessage;
-    entries = {host.toStdString(), portNumber, static_cast<int>(timeoutMs)};
+    entries = {host, portNumber, static_cast<int>(timeoutMs)};
     return {};
 }

@@ -1,6 +1,5 @@
 #pragma once
 
-#include <QString>
 #include <string>
 
 // The checks applied to the Ethernet meter's entries before a link is made, with their
@@ -21,9 +20,9 @@ struct TEthernetEntries {
 // number from 1 to 65535) and the time-out (a whole number of seconds from 1 to 30), in
 // that order. Returns the message of the first refused entry, or an empty text when all
 // pass; entries is filled only then.
-std::string CheckEthernetEntries(const QString& host, const QString& port, const QString& timeout,
-                                 TEthernetEntries& entries);
+std::string CheckEthernetEntries(const std::string& host, const std::string& port,
+                                 const std::string& timeout, TEthernetEntries& entries);
 
-// The window's conversion of an entry to a whole number: decimal, blanks around it allowed.
+// An entry's text as a whole number, by the program's integer conversion (TryStrToInt).
 // False, and value untouched, when the text is not a 32-bit integer.
-bool EntryToInt(const QString& text, int& value);
+bool EntryToInt(const std::string& text, int& value);

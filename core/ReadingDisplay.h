@@ -1,8 +1,8 @@
 #pragma once
 
 #include "platform/DateTime.h"
+#include "platform/RegionalFormats.h"
 
-#include <QLocale>
 #include <string>
 
 // The display forms of a reading's values, shared by the window and the command-line
@@ -17,9 +17,9 @@ std::string MagnitudeText(double magnitude);
 std::string NelmText(double nelm);
 // The shortest general form (up to 15 significant digits) followed by " °C".
 std::string TemperatureText(double celsius);
-// A unit-information field: a whole 32-bit number without leading zeros, any other text
-// unchanged.
+// A unit-information field: a whole 32-bit number (the program's integer conversion) without
+// leading zeros, any other text unchanged.
 std::string UnitFieldText(const std::string& field);
-// The reading time in the locale's formats: the long time alone below 1.0, the short date
+// The reading time in the regional formats: the long time alone below 1.0, the short date
 // alone for a whole number, otherwise the short date, a blank and the long time.
-std::string ReadingTimeText(TDateTime time, const QLocale& locale = QLocale::system());
+std::string ReadingTimeText(TDateTime time, const TRegionalFormats& formats = TRegionalFormats());

@@ -7,6 +7,7 @@
 #include "meter/Dm_SQMBase.h"
 #include "platform/NumberFormat.h"
 #include "platform/PosixFile.h"
+#include "platform/Text.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -17,34 +18,8 @@
 
 namespace {
 
-constexpr char32_t Invalid = 0xFFFFFFFF;
-
-// The code point at pos and its length in bytes; Invalid, length 1, for a byte that does
-// not start a well-formed UTF-8 sequence.
-char32_t DecodeUtf8(const std::string& s, std::size_t pos, std::size_t& length) {
-    length = 1;
-    const auto byte = [&s](std::size_t i) { return static_cast<unsigned char>(s[i]); };
-    const unsigned char lead = byte(pos);
-    if (lead < 0x80)
-        return lead;
-    const std::size_t size = lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC0 ? 2 : 0;
-    if (size == 0 || lead > 0xF4 || pos + size > s.size())
-        return Invalid;
-    char32_t cp = lead & (0x7F >> size);
-    for (std::size_t i = 1; i < size; ++i) {
-        if ((byte(pos + i) & 0xC0) != 0x80)
-            return Invalid;
-        cp = (cp << 6) | (byte(pos + i) & 0x3F);
-    }
-    constexpr char32_t smallest[] = {0, 0, 0x80, 0x800, 0x10000};
-    if (cp < smallest[size] || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF))
-        return Invalid;
-    length = size;
-    return cp;
-}
-
 bool BreaksTheLine(char32_t cp) {
-    return cp == Invalid || cp < 0x20 || cp == ',' || (cp >= 0x7F && cp <= 0x9F);
+    return cp == InvalidCodePoint || cp < 0x20 || cp == ',' || (cp >= 0x7F && cp <= 0x9F);
 }
 
 // A received text with each character that would break the record's structure as "?".

@@ -1,10 +1,9 @@
 #include "core/Sqmconfig.h"
 
+#include "platform/Folders.h"
 #include "platform/IniFile.h"
+#include "platform/Text.h"
 
-#include <QFile>
-#include <QStandardPaths>
-#include <climits>
 #include <vector>
 
 namespace {
@@ -77,32 +76,6 @@ std::string TrimAndDequote(const std::string& s) {
     return trimmed;
 }
 
-// A decimal 32-bit integer after optional blanks, with an optional sign.
-bool TryStrToInt(const std::string& s, std::int32_t& result) {
-    std::size_t p = 0;
-    while (p < s.size() && s[p] == ' ')
-        ++p;
-    const bool negative = p < s.size() && s[p] == '-';
-    if (p < s.size() && (s[p] == '-' || s[p] == '+'))
-        ++p;
-    if (p == s.size())
-        return false;
-    long long value = 0;
-    for (; p < s.size(); ++p) {
-        if (s[p] < '0' || s[p] > '9')
-            return false;
-        value = value * 10 + (s[p] - '0');
-        if (value > static_cast<long long>(INT_MAX) + 1)
-            return false;
-    }
-    if (negative)
-        value = -value;
-    if (value > INT_MAX)
-        return false;
-    result = static_cast<std::int32_t>(value);
-    return true;
-}
-
 std::string Quoted(const std::string& s) {
     std::string result = "\"";
     for (const char c : s)
@@ -149,12 +122,12 @@ std::string TSQMConfig::AsString(bool quote) const {
 }
 
 std::string SettingsFolder() {
-    QString base = QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation);
-    if (base.isEmpty())
+    std::string base = UserConfigFolder();
+    if (base.empty())
         return {};
-    if (!base.endsWith('/'))
+    if (!base.ends_with('/'))
         base += '/';
-    return QFile::encodeName(base + "Corvatek/Nightlux/3.0").toStdString();
+    return base + "Corvatek/Nightlux/3.0";
 }
 
 std::string SettingsFileName() {

@@ -1,67 +1,48 @@
 #include "core/UiSeams.h"
 
-#include <QApplication>
-#include <QMessageBox>
 #include <cstdio>
 #include <utility>
 
 namespace {
 
-TShowMessageHandler ShowMessageHandler;
-TBeepHandler BeepHandler;
-
-bool HasWidgets() {
-    return qobject_cast<QApplication*>(QCoreApplication::instance()) != nullptr;
-}
-
-void DefaultShowMessage(const QString& text) {
-    if (!HasWidgets()) {
-        std::fprintf(stderr, "%s\n", text.toStdString().c_str());
-        return;
+class TStandardErrorSeams : public TUiSeams {
+public:
+    void ShowMessage(const std::string& text) override {
+        std::fprintf(stderr, "%s\n", text.c_str());
     }
-    QMessageBox box(QMessageBox::Information, QApplication::applicationDisplayName(), text,
-                    QMessageBox::Ok, QApplication::activeWindow());
-    box.exec();
-}
+    void Beep() override {}
+};
 
-void DefaultBeep() {
-    if (HasWidgets())
-        QApplication::beep();
-}
+TStandardErrorSeams DefaultSeams;
+TUiSeams* Seams = &DefaultSeams;
 
 } // namespace
 
-void ShowMessage(const QString& text) {
-    if (ShowMessageHandler)
-        ShowMessageHandler(text);
-    else
-        DefaultShowMessage(text);
-}
-
 void ShowMessage(const std::string& text) {
-    ShowMessage(QString::fromStdString(text));
+    Seams->ShowMessage(text);
 }
 
 void Beep() {
-    if (BeepHandler)
-        BeepHandler();
-    else
-        DefaultBeep();
+    Seams->Beep();
 }
 
-TShowMessageHandler SetShowMessageHandler(TShowMessageHandler handler) {
-    return std::exchange(ShowMessageHandler, std::move(handler));
-}
-
-TBeepHandler SetBeepHandler(TBeepHandler handler) {
-    return std::exchange(BeepHandler, std::move(handler));
+TUiSeams* SetUiSeams(TUiSeams* seams) {
+    return std::exchange(Seams, seams ? seams : &DefaultSeams);
 }
 
 TUiSeamsOverride::TUiSeamsOverride(TShowMessageHandler show, TBeepHandler beep)
-    : SavedShow(SetShowMessageHandler(std::move(show))),
-      SavedBeep(SetBeepHandler(std::move(beep))) {}
+    : Show(std::move(show)), BeepHandler(std::move(beep)), Saved(SetUiSeams(this)) {}
 
 TUiSeamsOverride::~TUiSeamsOverride() {
-    SetShowMessageHandler(std::move(SavedShow));
-    SetBeepHandler(std::move(SavedBeep));
+    SetUiSeams(Saved);
+}
+
+void TUiSeamsOverride::ShowMessage(const std::string& text) {
+    if (Show)
+        Show(text);
+}
+
+void TUiSeamsOverride::Beep() {
+    if (BeepHandler)
+        BeepHandler();
 }

@@ -1,39 +1,45 @@
 #pragma once
 
-#include <QString>
 #include <functional>
 #include <string>
 
-// The places where the program reaches the user outside its own window. Each goes through
-// a replaceable handler: tests install handlers that record what the user would have seen,
-// and the command-line reader installs handlers that write to standard error. The default
-// handlers use Qt Widgets; without a QApplication they write the text to standard error.
-//
-// A new seam follows the same pattern: a handler type, the call, and a Set...Handler that
-// installs a handler (an empty one restores the default) and returns the one replaced.
+// The places where the program reaches the user outside its own window: a message box and
+// the beep. Each program installs its own way (the window a Qt message box and beep, the
+// command-line reader its error stream); tests install one that records. Without any, a
+// message goes to standard error and a beep is silent. Texts are UTF-8.
+class TUiSeams {
+public:
+    virtual ~TUiSeams() = default;
+    // Shows text in an information box with an OK button and returns when it is closed.
+    virtual void ShowMessage(const std::string& text) = 0;
+    // Sounds the system's beep.
+    virtual void Beep() = 0;
+};
 
-using TShowMessageHandler = std::function<void(const QString& text)>;
-using TBeepHandler = std::function<void()>;
-
-// Shows text in an information box with an OK button and returns when it is closed.
-void ShowMessage(const QString& text);
-void ShowMessage(const std::string& text); // UTF-8
-// Sounds the system's beep.
+void ShowMessage(const std::string& text);
 void Beep();
 
-TShowMessageHandler SetShowMessageHandler(TShowMessageHandler handler);
-TBeepHandler SetBeepHandler(TBeepHandler handler);
+// Installs seams (nullptr restores the default) and returns the ones replaced. The caller
+// keeps them alive while they are installed.
+TUiSeams* SetUiSeams(TUiSeams* seams);
 
-// Installs a message and a beep handler for the lifetime of the object and puts the
-// previous ones back.
-class TUiSeamsOverride {
+using TShowMessageHandler = std::function<void(const std::string& text)>;
+using TBeepHandler = std::function<void()>;
+
+// Routes messages and beeps to the handlers for the lifetime of the object and puts the
+// previous seams back; an empty handler drops its calls.
+class TUiSeamsOverride : public TUiSeams {
 public:
     TUiSeamsOverride(TShowMessageHandler show, TBeepHandler beep);
-    ~TUiSeamsOverride();
+    ~TUiSeamsOverride() override;
     TUiSeamsOverride(const TUiSeamsOverride&) = delete;
     TUiSeamsOverride& operator=(const TUiSeamsOverride&) = delete;
 
+    void ShowMessage(const std::string& text) override;
+    void Beep() override;
+
 private:
-    TShowMessageHandler SavedShow;
-    TBeepHandler SavedBeep;
+    TShowMessageHandler Show;
+    TBeepHandler BeepHandler;
+    TUiSeams* Saved;
 };

@@ -1,6 +1,7 @@
 #include "core/Versioninfo.h"
 
 #include "platform/ElfSection.h"
+#include "platform/Text.h"
 
 #include <cstdio>
 #include <cstring>
@@ -11,19 +12,6 @@ namespace {
 constexpr std::string_view Magic = "NLXV";
 constexpr std::size_t TranslationOffset = 4;
 constexpr std::size_t EntriesOffset = 8;
-
-bool SameTextAscii(std::string_view a, std::string_view b) {
-    if (a.size() != b.size())
-        return false;
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        const auto lower = [](char c) {
-            return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c;
-        };
-        if (lower(a[i]) != lower(b[i]))
-            return false;
-    }
-    return true;
-}
 
 } // namespace
 
@@ -66,7 +54,7 @@ bool TVersionInfo::GetVersionInfoField(const std::string& key, std::string& valu
         const std::size_t valueEnd = entries.find('\0', pathEnd + 1);
         if (valueEnd == std::string_view::npos)
             return false;
-        if (SameTextAscii(entries.substr(pos, pathEnd - pos), path)) {
+        if (SameText(entries.substr(pos, pathEnd - pos), path)) {
             value = std::string(entries.substr(pathEnd + 1, valueEnd - pathEnd - 1));
             return true;
         }

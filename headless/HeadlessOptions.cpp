@@ -2,8 +2,8 @@
 
 #include "core/EntryChecks.h"
 #include "core/Sqmmodelnames.h"
+#include "platform/Text.h"
 
-#include <QString>
 #include <functional>
 #include <map>
 #include <utility>
@@ -13,14 +13,10 @@ namespace {
 // The short names of the models, in the order of ModelNames().
 const std::vector<std::string> ShortModelNames = {"LE", "LR", "LU", "LU-DL"};
 
-bool SameText(const std::string& a, const std::string& b) {
-    return QString::fromStdString(a).compare(QString::fromStdString(b), Qt::CaseInsensitive) == 0;
-}
-
 // A whole number from min to max, or EUsageError with message.
 int WholeNumber(const std::string& text, int min, int max, const std::string& message) {
     int value = 0;
-    if (!EntryToInt(QString::fromStdString(text), value) || value < min || value > max)
+    if (!EntryToInt(text, value) || value < min || value > max)
         throw EUsageError(message);
     return value;
 }

@@ -2,7 +2,7 @@
 
 #include "core/EntryChecks.h"
 #include "core/LinkFactory.h"
-#include "core/Nelm.h"
+#include "core/ReadingCycle.h"
 #include "core/ReadingDisplay.h"
 #include "core/ReadingsFile.h"
 #include "core/Sqmconfig.h"
@@ -11,6 +11,7 @@
 #include "headless/StopSignals.h"
 #include "meter/Dm_SQMBase.h"
 #include "platform/IniFile.h"
+#include "platform/Text.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -20,10 +21,6 @@
 #include <ostream>
 
 namespace {
-
-bool SameText(const QString& a, const std::string& b) {
-    return a.compare(QString::fromStdString(b), Qt::CaseInsensitive) == 0;
-}
 
 // "Option --host does not apply to the model LU (USB); give --model LE."
 void RefuseOption(const std::optional<std::string>& given, const std::string& option,
@@ -50,7 +47,7 @@ public:
     TReader(const THeadlessOptions& options, std::unique_ptr<TDmSQMBase> link, std::ostream& out,
             std::ostream& err)
         : Options(options), Link(std::move(link)), Out(out), Err(err),
-          Route([this](const QString& text) { Report(text.toStdString()); }, [] {}) {}
+          Route([this](const std::string& text) { Report(text); }, {}) {}
 
     // Readings at once and then at start + k * period, until the count is reached or a stop
     // is requested; true when every reading was taken and stored.
@@ -76,32 +73,25 @@ public:
     }
 
 private:
-    // One read cycle: connect, unit information, reading, output, storage, and disconnect
-    // in every case. A failure is reported as the window would show it; a conversion error
-    // of the first reading as the window's Read Now shows it.
+    // One read cycle, its failure reported as the window would show it: the first reading
+    // as Read Now, later ones as the window's ticks. Unlike the window, a failed reading does
+    // not end a series.
     bool TakeReading(bool first) {
-        try {
-            bool stored = true;
-            try {
-                Link->Connect();
-                Link->ReadUnitInfo();
-                Link->ReadReading();
-                stored =
-                    Print(Options.Csv ? ReadingRecordLine(*Link) + "\n" : ReadingFieldLines(*Link));
-                if (Options.FileName)
-                    stored = SaveReadingToFile(*Options.FileName, *Link) && stored;
-            } catch (...) {
-                Link->Disconnect();
-                throw;
-            }
-            Link->Disconnect();
-            return stored;
-        } catch (const EConvertError& e) {
-            Report(first ? NotValidReading : e.what());
-        } catch (const std::exception& e) {
-            Report(e.what());
+        const TReadingOutcome outcome = TReadingCycle(*Link).Run(
+            first ? TCycleKind::Single : TCycleKind::Tick, Options.FileName);
+        if (!outcome.Taken) {
+            Report(outcome.Message);
+            return false;
         }
-        return false;
+        std::string reading;
+        try {
+            reading =
+                Options.Csv ? ReadingRecordLine(*Link) + "\n" : ReadingFieldLines(outcome.Texts);
+        } catch (const std::exception& e) {
+            Report(first ? NotValidReading : e.what());
+            return false;
+        }
+        return Print(reading) && outcome.Stored;
     }
 
     // False, after saying so, when the output cannot be written (a full disk behind it).
@@ -149,17 +139,17 @@ TReaderConnection ConnectionFromRecord(const TSQMConfig& record) {
     TReaderConnection connection;
     const std::vector<std::string> models = ModelNames();
     for (std::size_t i = 0; i < models.size(); ++i)
-        if (SameText(QString::fromStdString(record.Model), models[i])) {
+        if (SameText(record.Model, models[i])) {
             connection.ModelIndex = static_cast<int>(i);
             break;
         }
-    connection.Host = QString::fromStdString(record.Host);
-    connection.Port = QString::number(static_cast<std::uint32_t>(record.Port));
-    connection.Timeout = QString::number(static_cast<std::uint32_t>(record.Timeout) / 1000);
+    connection.Host = record.Host;
+    connection.Port = std::to_string(static_cast<std::uint32_t>(record.Port));
+    connection.Timeout = std::to_string(static_cast<std::uint32_t>(record.Timeout) / 1000);
     connection.ComPort = record.ComPort.empty() ? "COM1" : record.ComPort;
     // The window's list spells the serial ports "COM1" to "COM16".
     for (int n = 1; n <= 16; ++n)
-        if (SameText(QString::fromStdString(connection.ComPort), "COM" + std::to_string(n)))
+        if (SameText(connection.ComPort, "COM" + std::to_string(n)))
             connection.ComPort = "COM" + std::to_string(n);
     connection.BaudRate = record.BaudRate;
     return connection;
@@ -176,28 +166,26 @@ void ApplyOptions(const THeadlessOptions& options, TReaderConnection& connection
         RefuseOption(options.Timeout, "--timeout", connection.ModelIndex, "LE");
     }
     if (options.Host)
-        connection.Host = QString::fromStdString(*options.Host);
+        connection.Host = *options.Host;
     if (options.Port)
-        connection.Port = QString::fromStdString(*options.Port);
+        connection.Port = *options.Port;
     if (options.Timeout)
-        connection.Timeout = QString::fromStdString(*options.Timeout);
+        connection.Timeout = *options.Timeout;
     if (options.ComPort)
         connection.ComPort = *options.ComPort;
 }
 
-std::string ReadingFieldLines(const TDmSQMBase& link) {
-    // Every value is taken before anything is written, so a reply field that is not a
-    // number leaves no half reading behind.
-    const double magnitude = link.GetMagnitude();
-    const std::string temperature = TemperatureText(link.GetTemperature());
-    return "Reading in Mag/Sq Arcsec: " + MagnitudeText(magnitude) + "\n" +
-           "NELM (Theoretical): " + NelmText(ComputeNelm(magnitude)) + "\n" +
-           "Time of Reading: " + ReadingTimeText(link.GetReadingTime()) + "\n" +
-           "Model: " + UnitFieldText(link.GetModelNumber()) + "\n" +
-           "Serial Number: " + UnitFieldText(link.GetSerialNumber()) + "\n" +
-           "Protocol Version: " + UnitFieldText(link.GetProtocolVersion()) + "\n" +
-           "Feature Version: " + UnitFieldText(link.GetFeatureVersion()) + "\n" +
-           "Temp at Sensor: " + temperature + "\n";
+std::string ReadingFieldLines(const TReadingTexts& texts) {
+    const auto line = [&texts](const char* name, TReadingField field) {
+        return std::string(name) + ": " + texts[field].value_or("") + "\n";
+    };
+    return line("Reading in Mag/Sq Arcsec", TReadingField::Magnitude) +
+           line("NELM (Theoretical)", TReadingField::Nelm) +
+           line("Time of Reading", TReadingField::Time) + line("Model", TReadingField::Model) +
+           line("Serial Number", TReadingField::Serial) +
+           line("Protocol Version", TReadingField::Protocol) +
+           line("Feature Version", TReadingField::Feature) +
+           line("Temp at Sensor", TReadingField::Temperature);
 }
 
 int RunHeadlessReader(const std::vector<std::string>& args, const std::string& settingsFile,

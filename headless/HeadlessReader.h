@@ -2,11 +2,11 @@
 
 #include "headless/HeadlessOptions.h"
 
-#include <QString>
 #include <iosfwd>
 #include <string>
 #include <vector>
 
+struct TReadingTexts;
 class TDmSQMBase;
 class TSQMConfig;
 class TStopWaiter;
@@ -15,9 +15,9 @@ class TStopWaiter;
 // loading the settings; the entries go through the window's checks before a link is made.
 struct TReaderConnection {
     int ModelIndex = 0; // index of ModelNames()
-    QString Host;
-    QString Port;
-    QString Timeout; // seconds
+    std::string Host;
+    std::string Port;
+    std::string Timeout; // seconds
     std::string ComPort;
     int BaudRate = 115200;
 };
@@ -30,9 +30,9 @@ TReaderConnection ConnectionFromRecord(const TSQMConfig& record);
 // apply to the model.
 void ApplyOptions(const THeadlessOptions& options, TReaderConnection& connection);
 
-// The eight values of the link's current reading as the window shows them, one
-// "name: value" line each (ending in a line feed), in the window's order.
-std::string ReadingFieldLines(const TDmSQMBase& link);
+// The eight values of a reading as the window shows them, one "name: value" line each
+// (ending in a line feed), in the window's order.
+std::string ReadingFieldLines(const TReadingTexts& texts);
 
 // Runs nightlux-read with the arguments (without the program name) against the settings
 // file: readings go to out, messages to err; waiter paces continuous readings and ends them.

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/ReadingCycle.h"
+
 #include <QStringList>
 #include <QWidget>
 #include <memory>
@@ -71,9 +73,8 @@ private:
 
     bool PrepareLink();
     void ClearDisplay();
-    void TakeReading();
-    void SaveReading();
-    void ShowReadingFailure();
+    TReadingOutcome TakeReading(TCycleKind kind);
+    QLabel* DisplayOf(TReadingField field) const;
     void EnablePanels(bool enabled);
     void ApplyExitCheck(QLineEdit* edit, TUpDown* spinner);
     void LoadSettings();

@@ -2,9 +2,7 @@
 // modes Read Now, Read Every and Reset.
 #include "core/EntryChecks.h"
 #include "core/LinkFactory.h"
-#include "core/Nelm.h"
-#include "core/ReadingDisplay.h"
-#include "core/ReadingsFile.h"
+#include "core/ReadingCycle.h"
 #include "core/UiSeams.h"
 #include "meter/Dm_SQMBase.h"
 #include "window/Autocursor.h"
@@ -18,6 +16,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTimer>
+#include <optional>
 
 namespace {
 
@@ -47,17 +46,17 @@ private:
     QWidget* Control;
 };
 
-// Runs a cycle of Read Now or Read Every, showing a meter error or a reading that is not
-// valid as a message; anything else passes on.
-template <class TCycle>
-void ShowingReadErrors(TCycle cycle) {
-    try {
-        cycle();
-    } catch (const ESqm& e) {
-        ShowMessage(std::string(e.what()));
-    } catch (const EConvertError&) {
-        ShowMessage(NotValidReading);
-    }
+// Shows why a single reading failed: a failure that is not the meter's goes on to the
+// default handler.
+void ShowFailure(const TReadingOutcome& outcome) {
+    if (outcome.Unexpected)
+        std::rethrow_exception(outcome.Unexpected);
+    if (!outcome.Message.empty())
+        ShowMessage(outcome.Message);
+}
+
+std::string EntryText(const QLineEdit* edit) {
+    return edit->text().toStdString();
 }
 
 void EnableChildren(QWidget* panel, bool enabled) {
@@ -72,8 +71,8 @@ bool TMainForm::PrepareLink() {
     switch (CmbModel->currentIndex()) {
     case 0: {
         TEthernetEntries entries;
-        const std::string refusal =
-            CheckEthernetEntries(EdtIP->text(), EdtPort->text(), EdtTimeout->text(), entries);
+        const std::string refusal = CheckEthernetEntries(EntryText(EdtIP), EntryText(EdtPort),
+                                                         EntryText(EdtTimeout), entries);
         if (!refusal.empty()) {
             ShowMessage(refusal);
             return false;
@@ -95,39 +94,43 @@ void TMainForm::SetDisplay(QLabel* field, const std::string& text) {
     field->setText(QString::fromStdString(text));
 }
 
+QLabel* TMainForm::DisplayOf(TReadingField field) const {
+    switch (field) {
+    case TReadingField::Model:
+        return EdtModel;
+    case TReadingField::Serial:
+        return EdtSerial;
+    case TReadingField::Protocol:
+        return EdtProtocol;
+    case TReadingField::Feature:
+        return EdtFeature;
+    case TReadingField::Magnitude:
+        return EdtMag;
+    case TReadingField::Nelm:
+        return EdtNELM;
+    case TReadingField::Temperature:
+        return EdtTemp;
+    case TReadingField::Time:
+        break;
+    }
+    return EdtTimestamp;
+}
+
 void TMainForm::ClearDisplay() {
     for (QLabel* field :
          {EdtMag, EdtNELM, EdtTimestamp, EdtModel, EdtSerial, EdtProtocol, EdtFeature, EdtTemp})
         SetDisplay(field, NoneMark);
 }
 
-void TMainForm::TakeReading() {
-    TDmSQMBase& link = *FLink;
-    try {
-        const TAutoCursor busy{QCursor(crHourGlass)};
-        link.Connect();
-        link.ReadUnitInfo();
-        SetDisplay(EdtModel, UnitFieldText(link.GetModelNumber()));
-        SetDisplay(EdtSerial, UnitFieldText(link.GetSerialNumber()));
-        SetDisplay(EdtProtocol, UnitFieldText(link.GetProtocolVersion()));
-        SetDisplay(EdtFeature, UnitFieldText(link.GetFeatureVersion()));
-        link.ReadReading();
-        const double magnitude = link.GetMagnitude();
-        SetDisplay(EdtMag, MagnitudeText(magnitude));
-        SetDisplay(EdtNELM, NelmText(ComputeNelm(magnitude)));
-        SetDisplay(EdtTemp, TemperatureText(link.GetTemperature()));
-        SetDisplay(EdtTimestamp, ReadingTimeText(link.GetReadingTime()));
-        if (ChkSaveReading->isChecked())
-            SaveReading();
-    } catch (...) {
-        link.Disconnect();
-        throw;
-    }
-    link.Disconnect();
-}
-
-void TMainForm::SaveReading() {
-    SaveReadingToFile(EdtFileName->text().toStdString(), *FLink);
+TReadingOutcome TMainForm::TakeReading(TCycleKind kind) {
+    const TAutoCursor busy{QCursor(crHourGlass)};
+    std::optional<std::string> storeTo;
+    if (ChkSaveReading->isChecked())
+        storeTo = EdtFileName->text().toStdString();
+    return TReadingCycle(*FLink).Run(kind, storeTo,
+                                     [this](TReadingField field, const std::string& text) {
+                                         SetDisplay(DisplayOf(field), text);
+                                     });
 }
 
 void TMainForm::BtnReadClick() {
@@ -137,10 +140,8 @@ void TMainForm::BtnReadClick() {
     TCycleGuard cycle(FCycleInProgress);
     BtnTimer->setEnabled(false);
     const TEnableOnExit enableTimer(BtnTimer);
-    ShowingReadErrors([this] {
-        ClearDisplay();
-        TakeReading();
-    });
+    ClearDisplay();
+    ShowFailure(TakeReading(TCycleKind::Single));
 }
 
 void TMainForm::BtnTimerClick() {
@@ -151,17 +152,19 @@ void TMainForm::BtnTimerClick() {
         return;
     TCycleGuard cycle(FCycleInProgress);
     const TEnableOnExit enableReset(BtnReset);
-    ShowingReadErrors([this] {
-        BtnTimer->setEnabled(false);
-        ClearDisplay();
-        TakeReading();
-        int minutes = 0;
-        EntryToInt(EdtTimer->text(), minutes);
-        Timer->setInterval(minutes * 60000);
-        EnableChildren(ControlPanel, false);
-        EnableChildren(StoragePanel, false);
-        Timer->start();
-    });
+    BtnTimer->setEnabled(false);
+    ClearDisplay();
+    const TReadingOutcome outcome = TakeReading(TCycleKind::Single);
+    if (!outcome.Taken) {
+        ShowFailure(outcome);
+        return;
+    }
+    int minutes = 0;
+    EntryToInt(EntryText(EdtTimer), minutes);
+    Timer->setInterval(minutes * 60000);
+    EnableChildren(ControlPanel, false);
+    EnableChildren(StoragePanel, false);
+    Timer->start();
 }
 
 void TMainForm::TimerTimer() {
@@ -170,20 +173,14 @@ void TMainForm::TimerTimer() {
     if (FCycleInProgress || !FLink)
         return;
     TCycleGuard cycle(FCycleInProgress);
-    std::string message;
-    try {
-        ClearDisplay();
-        TakeReading();
+    ClearDisplay();
+    const TReadingOutcome outcome = TakeReading(TCycleKind::Tick);
+    if (!outcome.StopsTicks)
         return;
-    } catch (const std::exception& e) {
-        message = e.what();
-    } catch (...) {
-        message = "Unknown exception.";
-    }
     Timer->stop();
     FLink->Disconnect();
     EnablePanels(true);
-    ShowMessage(message);
+    ShowMessage(outcome.Message);
 }
 
 void TMainForm::BtnResetClick() {
@@ -213,7 +210,7 @@ void TMainForm::CmbModelChange() {
 
 void TMainForm::ApplyExitCheck(QLineEdit* edit, TUpDown* spinner) {
     int value = 0;
-    if (EntryToInt(edit->text(), value)) {
+    if (EntryToInt(EntryText(edit), value)) {
         spinner->SetPosition(value);
         return;
     }

@@ -3,6 +3,7 @@
 #include "core/Sqmconfig.h"
 #include "platform/Folders.h"
 #include "platform/IniFile.h"
+#include "platform/Text.h"
 #include "window/MainFm.h"
 #include "window/StyleManager.h"
 #include "window/UpDown.h"
@@ -34,14 +35,6 @@ void OfferStoredDevice(QComboBox* list, const std::string& port) {
 
 QString Unsigned(std::int32_t value) {
     return QString::number(static_cast<std::uint32_t>(value));
-}
-
-// The whole text as a 32-bit integer; EConvertError naming the text otherwise.
-int StrToInt(const QString& text) {
-    int value = 0;
-    if (!EntryToInt(text, value))
-        throw EConvertError("'" + text.toStdString() + "' is not a valid integer value");
-    return value;
 }
 
 } // namespace
@@ -79,10 +72,10 @@ void TMainForm::SaveSettings() {
         config.Name = "SQM0";
         config.Model = CmbModel->currentText().toStdString();
         config.Host = EdtIP->text().trimmed().toStdString();
-        config.Port = StrToInt(EdtPort->text());
+        config.Port = StrToInt(EdtPort->text().toStdString());
         // Wraps like the 32-bit product it is; no range is tested here.
         config.Timeout = static_cast<std::int32_t>(
-            static_cast<std::int64_t>(StrToInt(EdtTimeout->text())) * 1000);
+            static_cast<std::int64_t>(StrToInt(EdtTimeout->text().toStdString())) * 1000);
         config.ComPort = CmbComPort->currentText().trimmed().toStdString();
 
         const std::string folder = SettingsFolder();

@@ -16,7 +16,12 @@ void HandleException(std::exception_ptr error) {
     ShowMessageBox(QString::fromUtf8(ApplicationTitle), text, TMessageIcon::Critical);
 }
 
-TNightluxApplication::TNightluxApplication(int& argc, char** argv) : QApplication(argc, argv) {}
+TNightluxApplication::TNightluxApplication(int& argc, char** argv)
+    : QApplication(argc, argv), SavedSeams(SetUiSeams(&WindowUiSeams())) {}
+
+TNightluxApplication::~TNightluxApplication() {
+    SetUiSeams(SavedSeams);
+}
 
 bool TNightluxApplication::notify(QObject* receiver, QEvent* event) {
     try {

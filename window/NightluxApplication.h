@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/UiSeams.h"
+
 #include <QApplication>
 #include <exception>
 #include <utility>
@@ -28,6 +30,13 @@ auto Guarded(Handler handler) {
 // standard error box instead of ending the program.
 class TNightluxApplication : public QApplication {
 public:
+    // Routes the shared message and beep seams to the window's own while it exists.
     TNightluxApplication(int& argc, char** argv);
+    ~TNightluxApplication() override;
+    TNightluxApplication(const TNightluxApplication&) = delete;
+    TNightluxApplication& operator=(const TNightluxApplication&) = delete;
     bool notify(QObject* receiver, QEvent* event) override;
+
+private:
+    TUiSeams* SavedSeams;
 };

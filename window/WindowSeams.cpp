@@ -16,6 +16,15 @@ void RealMessageBox(const QString& caption, const QString& text, TMessageIcon ic
     box.exec();
 }
 
+class TWindowUiSeams : public TUiSeams {
+public:
+    void ShowMessage(const std::string& text) override {
+        ShowMessageBox(QApplication::applicationDisplayName(), QString::fromStdString(text),
+                       TMessageIcon::Information);
+    }
+    void Beep() override { WindowSeams().Beep(); }
+};
+
 bool RealOpenUrl(const QString& url) {
     return QDesktopServices::openUrl(QUrl(url));
 }
@@ -42,6 +51,7 @@ TWindowSeams& WindowSeams() {
     static TWindowSeams seams{[](const QString& caption, const QString& text, TMessageIcon icon) {
                                   RealMessageBox(caption, text, icon);
                               },
+                              [] { QApplication::beep(); },
                               [](const QString& url) { return RealOpenUrl(url); },
                               [](QWidget* parent, const TSaveDialogRequest& request) {
                                   return RealSaveDialog(parent, request);
@@ -61,10 +71,17 @@ std::optional<QString> RunSaveDialog(QWidget* parent, const TSaveDialogRequest& 
     return WindowSeams().SaveDialog(parent, request);
 }
 
+TUiSeams& WindowUiSeams() {
+    static TWindowUiSeams seams;
+    return seams;
+}
+
 TWindowSeamsOverride::TWindowSeamsOverride(TWindowSeams seams) : Saved(WindowSeams()) {
     TWindowSeams& current = WindowSeams();
     if (seams.MessageBox)
         current.MessageBox = std::move(seams.MessageBox);
+    if (seams.Beep)
+        current.Beep = std::move(seams.Beep);
     if (seams.OpenUrl)
         current.OpenUrl = std::move(seams.OpenUrl);
     if (seams.SaveDialog)

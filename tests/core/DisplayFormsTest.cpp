@@ -1,9 +1,8 @@
 #include "core/ReadingDisplay.h"
 #include "platform/DateTime.h"
+#include "tests/support/GermanLocale.h"
 #include "tests/support/RowName.h"
-#include "window/StartUp.h"
 
-#include <QGuiApplication>
 #include <gtest/gtest.h>
 #include <ostream>
 
@@ -26,6 +25,8 @@ TEST(DisplayForms, TemperatureIsTheShortestFormWithDegreesCelsius) {
 }
 
 TEST(DisplayForms, UnitFieldsLoseLeadingZerosOnlyWhenTheyAreWholeNumbers) {
+    EXPECT_EQ(UnitFieldText("  000012"), "12");
+    EXPECT_EQ(UnitFieldText("0000012 "), "0000012 ") << "the whole text must be the number";
     EXPECT_EQ(UnitFieldText("00000004"), "4");
     EXPECT_EQ(UnitFieldText("00001234"), "1234");
     EXPECT_EQ(UnitFieldText("0000000A"), "0000000A");
@@ -51,52 +52,22 @@ class ReadingTimeTest : public testing::TestWithParam<TTimeRow> {};
 TEST_P(ReadingTimeTest, UsesTheShortDateAndLongTimeOfTheLocale) {
     const TTimeRow& row = GetParam();
     ASSERT_EQ(DecodeDateTime(Midnight).Year, 2017);
-    EXPECT_EQ(ReadingTimeText(row.Time, QLocale(QString::fromLatin1(row.Locale))), row.Text);
+    const TGermanLocale german;
+    ASSERT_TRUE(german.IsActive());
+    EXPECT_EQ(ReadingTimeText(row.Time, TRegionalFormats(row.Locale)), row.Text);
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Rows, ReadingTimeTest,
-    testing::Values(TTimeRow{"DateAndTimeUS", "en_US", Evening, "3/21/17 9:30:15 PM"},
-                    TTimeRow{"DateAndTimeGerman", "de_DE", Evening, "21.03.17 21:30:15"},
-                    TTimeRow{"DateAndTimeC", "C", Evening, "21 Mar 2017 21:30:15"},
-                    TTimeRow{"WholeDayIsDateAlone", "de_DE", Midnight, "21.03.17"},
-                    TTimeRow{"BelowOneIsTimeAlone", "de_DE", 0.75, "18:00:00"},
-                    TTimeRow{"ZeroIsMidnight", "de_DE", 0.0, "00:00:00"}),
+    testing::Values(TTimeRow{"DateAndTimeGerman", TGermanLocale::Name, Evening,
+                             "21.03.2017 21:30:15"},
+                    TTimeRow{"DateAndTimeC", "C", Evening, "03/21/17 21:30:15"},
+                    TTimeRow{"DateAndTimeCUtf8", "C.UTF-8", Evening, "03/21/17 21:30:15"},
+                    TTimeRow{"UnknownLocaleIsC", "xx_XX.UTF-8", Evening, "03/21/17 21:30:15"},
+                    TTimeRow{"WholeDayIsDateAlone", TGermanLocale::Name, Midnight, "21.03.2017"},
+                    TTimeRow{"BelowOneIsTimeAlone", TGermanLocale::Name, 0.75, "18:00:00"},
+                    TTimeRow{"ZeroIsMidnight", TGermanLocale::Name, 0.0, "00:00:00"},
+                    TTimeRow{"BeforeTheEpochDayIsTimeAlone", "C", -1.25, "06:00:00"}),
     RowName());
-
-struct TSwitchRow {
-    std::string Name;
-    friend void PrintTo(const TSwitchRow& row, std::ostream* os) { *os << row.Name; }
-    std::vector<const char*> Args;
-    bool Found;
-};
-
-class CmdLineSwitchTest : public testing::TestWithParam<TSwitchRow> {};
-
-TEST_P(CmdLineSwitchTest, FindsTheSwitchAfterADashOrSlashInAnyCase) {
-    const TSwitchRow& row = GetParam();
-    std::vector<const char*> argv = {"nightlux"};
-    argv.insert(argv.end(), row.Args.begin(), row.Args.end());
-    EXPECT_EQ(HasCmdLineSwitch(static_cast<int>(argv.size()), argv.data(), "hidpi"), row.Found);
-}
-
-INSTANTIATE_TEST_SUITE_P(Rows, CmdLineSwitchTest,
-                         testing::Values(TSwitchRow{"Slash", {"/HiDPI"}, true},
-                                         TSwitchRow{"Dash", {"-hidpi"}, true},
-                                         TSwitchRow{"AfterOthers", {"-x", "/HIDPI"}, true},
-                                         TSwitchRow{"NoPrefix", {"hidpi"}, false},
-                                         TSwitchRow{"DoubleDash", {"--hidpi"}, false},
-                                         TSwitchRow{"ProgramNameIgnored", {}, false},
-                                         TSwitchRow{"Longer", {"-hidpix"}, false}),
-                         RowName());
-
-TEST(StartUp, ResolutionAwarenessChoosesHowQtScales) {
-    EXPECT_TRUE(DeclareResolutionAwareness(true));
-    EXPECT_EQ(QGuiApplication::highDpiScaleFactorRoundingPolicy(),
-              Qt::HighDpiScaleFactorRoundingPolicy::PassThrough);
-    EXPECT_FALSE(DeclareResolutionAwareness(false));
-    EXPECT_EQ(QGuiApplication::highDpiScaleFactorRoundingPolicy(),
-              Qt::HighDpiScaleFactorRoundingPolicy::Round);
-}
 
 } // namespace

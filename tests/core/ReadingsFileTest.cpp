@@ -9,6 +9,7 @@
 #include "tests/support/UiRecorder.h"
 #include "tools/sim/MeterReplies.h"
 
+#include <cmath>
 #include <csignal>
 #include <filesystem>
 #include <gtest/gtest.h>

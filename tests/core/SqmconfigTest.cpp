@@ -3,9 +3,9 @@
 #include "core/Sqmmodelnames.h"
 #include "platform/Folders.h"
 #include "tests/support/RowName.h"
+#include "tests/support/ScopedEnv.h"
 #include "tests/support/TempFolder.h"
 
-#include <QByteArray>
 #include <gtest/gtest.h>
 
 namespace {
@@ -163,12 +163,10 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST(SQMConfig, SettingsFileLivesInTheConfigurationFolder) {
     TTempFolder home;
-    const QByteArray old = qgetenv("XDG_CONFIG_HOME");
-    qputenv("XDG_CONFIG_HOME", QByteArray::fromStdString(home.GetPath()));
+    const TScopedEnv config("XDG_CONFIG_HOME", home.GetPath().c_str());
     EXPECT_EQ(SettingsFolder(), home.GetPath() + "/Corvatek/Nightlux/3.0");
     EXPECT_EQ(SettingsFileName(), home.GetPath() + "/Corvatek/Nightlux/3.0/nightlux.ini");
     EXPECT_FALSE(DirectoryExists(home.GetPath() + "/Corvatek")) << "nothing is created";
-    qputenv("XDG_CONFIG_HOME", old);
 }
 
 TEST(ModelNames, AreTheFourModelsInOrder) {

@@ -12,8 +12,8 @@ TEST(UiSeams, ReachTheInstalledHandlersInOrder) {
     {
         TUiRecorder inner;
         ShowMessage(std::string("Port must be between 1 and 65535 inclusively."));
-        ShowMessage(QString::fromUtf8("5.3 \xC2\xB0"
-                                      "C"));
+        ShowMessage("5.3 \xC2\xB0"
+                    "C");
         EXPECT_EQ(inner.Events, (std::vector<std::string>{
                                     "ShowMessage: Port must be between 1 and 65535 inclusively.",
                                     "ShowMessage: 5.3 \xC2\xB0"

@@ -95,7 +95,7 @@ INSTANTIATE_TEST_SUITE_P(
 // The window's entry checks, as the command line meets them.
 struct TEntryRow {
     std::string Name;
-    QString Host, Port, Timeout;
+    std::string Host, Port, Timeout;
     std::string Message; // empty: accepted
     int TimeoutMs = 0;
 };
@@ -112,8 +112,8 @@ TEST_P(EthernetEntryChecks, GiveTheWindowsMessageOrTheEntries) {
     TEthernetEntries entries;
     EXPECT_EQ(CheckEthernetEntries(row.Host, row.Port, row.Timeout, entries), row.Message);
     if (row.Message.empty()) {
-        EXPECT_EQ(entries.Host, row.Host.toStdString());
-        EXPECT_EQ(entries.Port, row.Port.trimmed().toInt());
+        EXPECT_EQ(entries.Host, row.Host);
+        EXPECT_EQ(entries.Port, std::stoi(row.Port));
         EXPECT_EQ(entries.TimeoutMs, row.TimeoutMs);
     }
 }
@@ -130,10 +130,16 @@ INSTANTIATE_TEST_SUITE_P(
                     TEntryRow{"PortAboveRange", "h", "65536", "8", PortRangeMessage},
                     TEntryRow{"PortNotANumber", "h", "abc", "8", PortRangeMessage},
                     TEntryRow{"PortBeyond32Bits", "h", "4294967295", "8", PortRangeMessage},
+                    TEntryRow{"PortAfterBlanks", "h", "  10001", "8", "", 8000},
+                    TEntryRow{"PortBeforeBlank", "h", "10001 ", "8", PortRangeMessage},
+                    TEntryRow{"PortWithSign", "h", "+10001", "8", "", 8000},
+                    TEntryRow{"PortInHexadecimal", "h", "0x2711", "8", PortRangeMessage},
+                    TEntryRow{"TimeoutBeforeTab", "h", "1", "8\t", TimeoutRangeMessage},
                     TEntryRow{"TimeoutZero", "h", "1", "0", TimeoutRangeMessage},
                     TEntryRow{"TimeoutLowest", "h", "1", "1", "", 1000},
                     TEntryRow{"TimeoutAboveRange", "h", "1", "31", TimeoutRangeMessage},
                     TEntryRow{"TimeoutNotANumber", "h", "1", "x", TimeoutRangeMessage},
+                    TEntryRow{"TimeoutOtherDigits", "h", "1", "\u0668", TimeoutRangeMessage},
                     TEntryRow{"TimeoutThatOverflowsInMilliseconds", "h", "1", "2147484",
                               TimeoutRangeMessage}),
     RowName());

@@ -17,6 +17,6 @@ public:
 
 private:
     TUiSeamsOverride Route{
-        [this](const QString& text) { Events.push_back("ShowMessage: " + text.toStdString()); },
+        [this](const std::string& text) { Events.push_back("ShowMessage: " + text); },
         [this] { Events.push_back("Beep"); }};
 };

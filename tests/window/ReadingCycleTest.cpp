@@ -2,6 +2,7 @@
 // simulated meter's reply lines.
 #include "tests/support/CommaLocale.h"
 #include "tests/support/RowName.h"
+#include "tests/support/ScopedEnv.h"
 #include "tests/window/WindowFixture.h"
 #include "tools/sim/MeterReplies.h"
 
@@ -23,11 +24,12 @@ protected:
 };
 
 TEST_F(ReadingCycleTest, ReadNowFillsTheEightFieldsInTheirDisplayForms) {
+    const TScopedEnv locale("LC_ALL", "C");
     Click("BtnRead");
 
     EXPECT_TRUE(Seen.Boxes.empty());
     ExpectDefaultReadingShown();
-    EXPECT_EQ(Text("EdtTimestamp"), "21 Mar 2017 21:30:15"); // the C locale's forms
+    EXPECT_EQ(Text("EdtTimestamp"), "03/21/17 21:30:15"); // the C locale's forms
     EXPECT_THAT(LastLink().Calls,
                 ElementsAre("Connect", "ReadUnitInfo", "ReadReading", "Disconnect"));
     EXPECT_TRUE(Child("BtnTimer")->isEnabled());

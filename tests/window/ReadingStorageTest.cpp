@@ -72,12 +72,14 @@ TEST_F(ReadingStorageTest, ATickDueWhileAMessageBoxOfTheCycleIsOpenIsSkipped) {
 
     int connectsWhileOpen = -1;
     bool connectedWhileOpen = false;
-    SetShowMessageHandler([&](const QString&) {
+    TWindowSeams openBox;
+    openBox.MessageBox = [&](const QString&, const QString&, TMessageIcon) {
         QTest::qWait(300); // the box stays open over many periods of the timer
         connectsWhileOpen = Connects();
         connectedWhileOpen = Links.Made.back().Link->Connected;
         Timer()->stop();
-    });
+    };
+    const TWindowSeamsOverride whileOpen(std::move(openBox));
     Timer()->setInterval(20);
     Timer()->start();
     ASSERT_TRUE(QTest::qWaitFor([&] { return connectsWhileOpen >= 0; }, 5000));

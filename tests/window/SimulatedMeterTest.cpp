@@ -151,13 +151,15 @@ TEST_F(SimulatedMeterTest, ATickDueWhileTheCyclesMessageBoxIsOpenIsSkipped) {
 
     int connectionsWhileOpen = -1;
     int openWhileOpen = -1;
-    SetShowMessageHandler([&](const QString&) {
+    TWindowSeams openBox;
+    openBox.MessageBox = [&](const QString&, const QString&, TMessageIcon) {
         QTest::qWait(400);
         const TMeterServerCounts counts = Meter.GetCounts();
         connectionsWhileOpen = counts.Connections;
         openWhileOpen = counts.OpenConnections;
         Timer()->stop();
-    });
+    };
+    const TWindowSeamsOverride whileOpen(std::move(openBox));
     Timer()->setInterval(20);
     Timer()->start();
     ASSERT_TRUE(QTest::qWaitFor([&] { return connectionsWhileOpen >= 0; }, 5000));

@@ -95,6 +95,7 @@ WindowTest::WindowTest() : SavedHome(qgetenv("HOME")), SavedConfigHome(qgetenv("
     seams.MessageBox = [this](const QString& caption, const QString& text, TMessageIcon icon) {
         Seen.Boxes.push_back({caption, text, icon});
     };
+    seams.Beep = [this] { ++Seen.Beeps; };
     seams.OpenUrl = [this](const QString& url) {
         Seen.Urls.push_back(url);
         return Seen.BrowserOpens;
@@ -104,19 +105,12 @@ WindowTest::WindowTest() : SavedHome(qgetenv("HOME")), SavedConfigHome(qgetenv("
         return Seen.DialogAnswer;
     };
     Seams = std::make_unique<TWindowSeamsOverride>(std::move(seams));
-    SavedShowMessage = SetShowMessageHandler([this](const QString& text) {
-        Seen.Boxes.push_back(
-            {QGuiApplication::applicationDisplayName(), text, TMessageIcon::Information});
-    });
-    SavedBeep = SetBeepHandler([this] { ++Seen.Beeps; });
     // As the program's entry point does.
     QGuiApplication::setApplicationDisplayName(QStringLiteral("Nightlux 3"));
 }
 
 WindowTest::~WindowTest() {
     Form.reset();
-    SetShowMessageHandler(SavedShowMessage);
-    SetBeepHandler(SavedBeep);
     qputenv("HOME", SavedHome);
     if (SavedConfigHome.isNull())
         qunsetenv("XDG_CONFIG_HOME");

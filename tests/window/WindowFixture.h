@@ -100,8 +100,6 @@ protected:
     QByteArray SavedConfigHome;
     TSeen Seen;
     std::unique_ptr<TWindowSeamsOverride> Seams;
-    TShowMessageHandler SavedShowMessage;
-    TBeepHandler SavedBeep;
     std::unique_ptr<TMainForm> Form;
 };
 
