@@ -11,11 +11,12 @@
 #include "headless/StopSignals.h"
 #include "meter/Dm_SQMBase.h"
 #include "platform/IniFile.h"
+#include "platform/SystemTime.h"
 #include "platform/Text.h"
 
 #include <algorithm>
 #include <cstdint>
-#include <ctime>
+#include <cstdio>
 #include <memory>
 #include <optional>
 #include <ostream>
@@ -33,11 +34,10 @@ void RefuseOption(const std::optional<std::string>& given, const std::string& op
 
 // The local time now, as a log line begins: "2026-12-09 23:15:00".
 std::string LocalTimeNow() {
-    const std::time_t now = std::time(nullptr);
-    std::tm fields{};
-    localtime_r(&now, &fields);
-    char text[32];
-    std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S", &fields);
+    const SYSTEMTIME now = GetLocalTime();
+    char text[64];
+    std::snprintf(text, sizeof text, "%04d-%02d-%02d %02d:%02d:%02d", now.wYear, now.wMonth,
+                  now.wDay, now.wHour, now.wMinute, now.wSecond);
     return text;
 }
 

@@ -4,6 +4,8 @@
 #include "headless/HeadlessReader.h"
 
 #include "headless/StopSignals.h"
+#include "platform/SystemTime.h"
+#include "tests/support/ScopedEnv.h"
 #include "tests/support/TempFolder.h"
 #include "tools/sim/TcpMeterServer.h"
 
@@ -91,6 +93,27 @@ TEST_F(HeadlessReader, LaterConversionErrorsAreReportedAsTheWindowsTicksReportTh
     EXPECT_NE(errors.find("19,53", first), std::string::npos) << errors;
     EXPECT_EQ(Out.str(), "");
     EXPECT_EQ(Meter.GetCounts().Connections, 2);
+}
+
+SYSTEMTIME PinnedClock() {
+    return {2015, 3, 6, 14, 21, 5, 9, 876};
+}
+
+// The reading's time and the log's time both come from the clock that tests pin.
+TEST_F(HeadlessReader, ReadingAndLogTimesComeFromTheOneClock) {
+    const TScopedEnv locale("LC_ALL", "C");
+    const TLocalTimeSource previous = SetLocalTimeSource(&PinnedClock);
+    EXPECT_EQ(Run({}), 0);
+    EXPECT_NE(Out.str().find("Time of Reading: 03/14/15 21:05:09\n"), std::string::npos)
+        << Out.str();
+    Meter.SetOptions([] {
+        TMeterOptions garbled = ManyClients();
+        garbled.NonNumeric = true;
+        return garbled;
+    }());
+    EXPECT_EQ(Run({"--every-seconds", "1", "--count", "1"}), 1);
+    EXPECT_EQ(Err.str().rfind("2015-03-14 21:05:09: ", 0), 0u) << Err.str();
+    SetLocalTimeSource(previous);
 }
 
 TEST_F(HeadlessReader, OutputThatCannotBeWrittenFailsTheRun) {
