@@ -1,33 +1,16 @@
 #include "meter/Dm_SQMBase.h"
 
 #include "platform/NumberConversion.h"
-
-namespace {
-
-bool IsContinuationByte(char c) {
-    return (static_cast<unsigned char>(c) & 0xC0) == 0x80;
-}
-
-// Byte offset of the character with 0-based index n, or the text's size if it has fewer.
-std::size_t OffsetOfCharacter(const std::string& text, int n) {
-    std::size_t pos = 0;
-    for (int i = 0; i < n && pos < text.size(); ++i) {
-        ++pos;
-        while (pos < text.size() && IsContinuationByte(text[pos]))
-            ++pos;
-    }
-    return pos;
-}
-
-} // namespace
+#include "platform/Text.h"
 
 ESqm::ESqm(const std::string& text) : Exception("Sky Quality Meter communication error: " + text) {}
 
 std::string CutField(const std::string& reply, int first, int length) {
     if (first < 1 || length <= 0)
         return {};
-    const std::size_t begin = OffsetOfCharacter(reply, first - 1);
-    const std::size_t end = begin + OffsetOfCharacter(reply.substr(begin), length);
+    const std::size_t begin = Utf8Offset(reply, static_cast<std::size_t>(first - 1));
+    const std::size_t end =
+        begin + Utf8Offset(std::string_view(reply).substr(begin), static_cast<std::size_t>(length));
     return reply.substr(begin, end - begin);
 }
 

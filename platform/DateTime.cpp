@@ -85,13 +85,3 @@ TDateTime EncodeDateTime(int year, int month, int day, int hour, int minute, int
     const double time = EncodeTime(hour, minute, second, millisecond);
     return date < 0 ? date - time : date + time;
 }
-
-TDateTime Now() {
-    timespec ts{};
-    clock_gettime(CLOCK_REALTIME, &ts);
-    tm local{};
-    localtime_r(&ts.tv_sec, &local);
-    return EncodeDateTime(local.tm_year + 1900, local.tm_mon + 1, local.tm_mday, local.tm_hour,
-                          local.tm_min, local.tm_sec > 59 ? 59 : local.tm_sec,
-                          static_cast<int>(ts.tv_nsec / 1'000'000));
-}

@@ -40,5 +40,6 @@ TDateTime EncodeDateTime(int year, int month, int day, int hour, int minute, int
 bool IsLeapYear(int year);
 int DaysInMonth(int year, int month);
 
-// The local date and time to the millisecond (local time as localtime_r gives it).
+// The local date and time to the millisecond, read from the local time source that tests
+// can pin (GetLocalTime in platform/SystemTime.h).
 TDateTime Now();

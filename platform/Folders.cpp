@@ -3,8 +3,12 @@
 #include "platform/Exception.h"
 
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
+#include <pwd.h>
 #include <sys/stat.h>
+#include <unistd.h>
+#include <vector>
 
 namespace {
 
@@ -37,4 +41,24 @@ void ForceDirectories(const std::string& name) {
     }
     if (!DirectoryExists(name))
         CannotCreate(name, ENOTDIR);
+}
+
+std::string UserConfigFolder() {
+    const char* config = std::getenv("XDG_CONFIG_HOME");
+    if (config != nullptr && config[0] == '/')
+        return config;
+    std::string home;
+    if (const char* env = std::getenv("HOME"); env != nullptr && env[0] != '\0') {
+        home = env;
+    } else {
+        std::vector<char> buffer(16384);
+        passwd entry{};
+        passwd* found = nullptr;
+        if (::getpwuid_r(::getuid(), &entry, buffer.data(), buffer.size(), &found) == 0 &&
+            found != nullptr && found->pw_dir != nullptr)
+            home = found->pw_dir;
+    }
+    if (home.empty())
+        return {};
+    return (home.ends_with('/') ? home : home + '/') + ".config";
 }

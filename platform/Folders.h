@@ -9,3 +9,8 @@ bool DirectoryExists(const std::string& name);
 // Creates the folder with every missing parent. Raises Exception naming the folder and the
 // system's reason when it cannot (empty name included); an existing folder is no error.
 void ForceDirectories(const std::string& name);
+
+// The user's configuration folder: $XDG_CONFIG_HOME when it is an absolute path, otherwise
+// ".config" in the home folder ($HOME, or the account's home when HOME is unset or empty).
+// Empty when there is no home folder either. Nothing is created.
+std::string UserConfigFolder();

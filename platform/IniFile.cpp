@@ -1,6 +1,7 @@
 #include "platform/IniFile.h"
 
 #include "platform/PosixFile.h"
+#include "platform/Text.h"
 
 #include <cerrno>
 #include <climits>
@@ -28,15 +29,6 @@ struct TIniText {
 
 char LowerAscii(char c) {
     return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
-bool SameText(std::string_view a, std::string_view b) {
-    if (a.size() != b.size())
-        return false;
-    for (std::size_t i = 0; i < a.size(); ++i)
-        if (LowerAscii(a[i]) != LowerAscii(b[i]))
-            return false;
-    return true;
 }
 
 std::string_view Trim(std::string_view s) {
@@ -187,8 +179,7 @@ std::size_t FindKey(const TIniText& text, std::size_t header, const std::string&
 std::string LeadingCharacters(std::string_view s, std::size_t maxChars) {
     std::size_t chars = 0;
     for (std::size_t i = 0; i < s.size(); ++i) {
-        const bool continuation = (static_cast<unsigned char>(s[i]) & 0xC0) == 0x80;
-        if (!continuation && chars++ == maxChars)
+        if (!IsUtf8Continuation(s[i]) && chars++ == maxChars)
             return std::string(s.substr(0, i));
     }
     return std::string(s);

@@ -31,6 +31,10 @@ TDateTime SystemTimeToDateTime(const SYSTEMTIME& st) {
                           st.wMilliseconds);
 }
 
+TDateTime Now() {
+    return SystemTimeToDateTime(GetLocalTime());
+}
+
 SYSTEMTIME GetLocalTime() {
     return Source.load()();
 }

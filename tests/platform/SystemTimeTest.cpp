@@ -44,6 +44,12 @@ TEST(SystemTime, LocalTimeSourceCanBePinnedAndRestored) {
     EXPECT_GE(GetLocalTime().wYear, 2020);
 }
 
+TEST(SystemTime, NowReadsTheSameSource) {
+    const TLocalTimeSource previous = SetLocalTimeSource(&Pinned);
+    EXPECT_EQ(Now(), SystemTimeToDateTime(Pinned()));
+    SetLocalTimeSource(previous);
+}
+
 class DateText : public testing::Test {
 protected:
     TScopedEnv Locale{"LC_ALL", "C.UTF-8"};

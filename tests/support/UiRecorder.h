@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/UiSeams.h"
+#include "core/UiSeams.h"
 
 #include <string>
 #include <vector>
@@ -17,6 +17,6 @@ public:
 
 private:
     TUiSeamsOverride Route{
-        [this](const QString& text) { Events.push_back("ShowMessage: " + text.toStdString()); },
+        [this](const std::string& text) { Events.push_back("ShowMessage: " + text); },
         [this] { Events.push_back("Beep"); }};
 };

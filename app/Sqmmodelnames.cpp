@@ -1,5 +1,0 @@
-#include "app/Sqmmodelnames.h"
-
-std::vector<std::string> ModelNames() {
-    return {"LE (Ethernet)", "LR (RS-232)", "LU (USB)", "LU-DL (USB)"};
-}

@@ -1,0 +1,62 @@
+#pragma once
+
+#include <exception>
+#include <functional>
+#include <optional>
+#include <string>
+
+class TDmSQMBase;
+
+// The eight values a reading shows, in the order the cycle makes them.
+enum class TReadingField { Model, Serial, Protocol, Feature, Magnitude, Nelm, Temperature, Time };
+inline constexpr int ReadingFieldCount = 8;
+
+// The display texts of a reading; a field the cycle did not reach is absent.
+struct TReadingTexts {
+    std::optional<std::string> Fields[ReadingFieldCount];
+
+    const std::optional<std::string>& operator[](TReadingField field) const {
+        return Fields[static_cast<int>(field)];
+    }
+    bool IsComplete() const;
+};
+
+// A single reading (Read Now, the first reading of a series) or a later reading of a series.
+enum class TCycleKind { Single, Tick };
+
+struct TReadingOutcome {
+    TReadingTexts Texts;
+    // Every text was made (and, when asked, the reading stored or its failure shown).
+    bool Taken = false;
+    // False when storing was asked and failed; the readings file has told the user.
+    bool Stored = true;
+    // What the user is told of a failed cycle; empty when the reading was taken.
+    std::string Message;
+    // A failed tick ends the series of the window.
+    bool StopsTicks = false;
+    // A failure of a single reading that is neither the meter's nor a reply's conversion:
+    // the window leaves it to its default handler (Message holds its text).
+    std::exception_ptr Unexpected;
+};
+
+// One read cycle on a link: connect, unit information, reading, the display texts, storing
+// the reading when a file is given, and disconnect in every case. Failures come back in the
+// outcome: for a single reading a meter error gives its own text and a reply field that is
+// not a number "The reading returned from the SQM is not valid."; for a tick every failure
+// gives its own text and stops the ticks.
+class TReadingCycle {
+public:
+    // Called as each text is made, so a display fills as far as the cycle comes.
+    using TShowField = std::function<void(TReadingField field, const std::string& text)>;
+
+    explicit TReadingCycle(TDmSQMBase& link) : Link(link) {}
+
+    TReadingOutcome Run(TCycleKind kind, const std::optional<std::string>& storeTo,
+                        const TShowField& show = {});
+
+private:
+    void Take(TReadingOutcome& outcome, const std::optional<std::string>& storeTo,
+              const TShowField& show);
+
+    TDmSQMBase& Link;
+};

@@ -1,0 +1,172 @@
+#include "headless/HeadlessOptions.h"
+
+#include "core/EntryChecks.h"
+#include "core/Sqmmodelnames.h"
+#include "platform/Text.h"
+
+#include <functional>
+#include <map>
+#include <utility>
+
+namespace {
+
+// The short names of the models, in the order of ModelNames().
+const std::vector<std::string> ShortModelNames = {"LE", "LR", "LU", "LU-DL"};
+
+// A whole number from min to max, or EUsageError with message.
+int WholeNumber(const std::string& text, int min, int max, const std::string& message) {
+    int value = 0;
+    if (!EntryToInt(text, value) || value < min || value > max)
+        throw EUsageError(message);
+    return value;
+}
+
+// Walks the arguments, handing out the value of each option.
+class TArguments {
+public:
+    explicit TArguments(const std::vector<std::string>& args) : Args(args) {}
+
+    // The next option name; its value, if given after "=", is kept for Value().
+    bool Next(std::string& option) {
+        if (Index >= Args.size())
+            return false;
+        option = Args[Index++];
+        Inline.reset();
+        const auto equals = option.find('=');
+        if (option.starts_with("--") && equals != std::string::npos) {
+            Inline = option.substr(equals + 1);
+            option.resize(equals);
+        }
+        return true;
+    }
+
+    std::string Value(const std::string& option) {
+        if (Inline)
+            return *std::exchange(Inline, std::nullopt);
+        if (Index >= Args.size())
+            throw EUsageError("Option " + option + " needs a value.");
+        return Args[Index++];
+    }
+
+    void NoValue(const std::string& option) const {
+        if (Inline)
+            throw EUsageError("Option " + option + " takes no value.");
+    }
+
+private:
+    const std::vector<std::string>& Args;
+    std::size_t Index = 0;
+    std::optional<std::string> Inline;
+};
+
+using THandler = std::function<void(TArguments&, THeadlessOptions&, const std::string&)>;
+
+const std::map<std::string, THandler>& Handlers() {
+    using std::chrono::minutes;
+    using std::chrono::seconds;
+    static const std::map<std::string, THandler> handlers = {
+        {"--help",
+         [](TArguments& a, THeadlessOptions& o, const std::string& n) {
+             a.NoValue(n);
+             o.Help = true;
+         }},
+        {"--model",
+         [](TArguments& a, THeadlessOptions& o, const std::string& n) {
+             const std::string name = a.Value(n);
+             o.ModelIndex = ModelIndexOf(name);
+             if (!o.ModelIndex)
+                 throw EUsageError("Unknown model '" + name + "': give LE, LR, LU or LU-DL.");
+         }},
+        {"--host",
+         [](TArguments& a, THeadlessOptions& o, const std::string& n) { o.Host = a.Value(n); }},
+        {"--port",
+         [](TArguments& a, THeadlessOptions& o, const std::string& n) { o.Port = a.Value(n); }},
+        {"--timeout",
+         [](TArguments& a, THeadlessOptions& o, const std::string& n) { o.Timeout = a.Value(n); }},
+        {"--serial",
+         [](TArguments& a, THeadlessOptions& o, const std::string& n) { o.ComPort = a.Value(n); }},
+        {"--every",
+         [](TArguments& a, THeadlessOptions& o, const std::string& n) {
+             o.Period = minutes(
+                 WholeNumber(a.Value(n), 1, 60, "Minutes must be between 1 and 60 inclusively."));
+         }},
+        {"--every-seconds",
+         [](TArguments& a, THeadlessOptions& o, const std::string& n) {
+             o.Period = seconds(WholeNumber(a.Value(n), 1, 3600,
+                                            "Seconds must be between 1 and 3600 inclusively."));
+         }},
+        {"--count",
+         [](TArguments& a, THeadlessOptions& o, const std::string& n) {
+             o.Count = WholeNumber(a.Value(n), 1, 2147483647,
+                                   "Count must be a whole number of at least 1.");
+         }},
+        {"--file",
+         [](TArguments& a, THeadlessOptions& o, const std::string& n) { o.FileName = a.Value(n); }},
+        {"--csv",
+         [](TArguments& a, THeadlessOptions& o, const std::string& n) {
+             a.NoValue(n);
+             o.Csv = true;
+         }},
+    };
+    return handlers;
+}
+
+} // namespace
+
+std::optional<int> ModelIndexOf(const std::string& name) {
+    const std::vector<std::string> listed = ModelNames();
+    for (std::size_t i = 0; i < ShortModelNames.size(); ++i)
+        if (SameText(name, ShortModelNames[i]) || (i < listed.size() && SameText(name, listed[i])))
+            return static_cast<int>(i);
+    return std::nullopt;
+}
+
+THeadlessOptions ParseHeadlessOptions(const std::vector<std::string>& args) {
+    THeadlessOptions options;
+    TArguments arguments(args);
+    std::string option;
+    while (arguments.Next(option)) {
+        const std::string name = option == "-h" ? "--help" : option;
+        const auto handler = Handlers().find(name);
+        if (handler == Handlers().end())
+            throw EUsageError("Unknown option '" + option + "'.");
+        handler->second(arguments, options, name);
+    }
+    if (options.Count && !options.Period)
+        throw EUsageError("Option --count needs --every.");
+    return options;
+}
+
+std::string HeadlessUsage() {
+    return R"(Usage: nightlux-read [OPTION]...
+Reads a Sky Quality Meter without a window and prints what the window would show.
+
+With no options, reads the meter of the saved settings (the connection that the Nightlux
+window stores) once and prints the eight values of the reading, one "name: value" line
+each. Options override the saved connection:
+
+  --model MODEL        LE (Ethernet), LR (RS-232), LU (USB) or LU-DL (USB)
+  --host HOST          IP address or host name of an SQM-LE
+  --port PORT          TCP port of an SQM-LE, 1 to 65535
+  --timeout SECONDS    time-out of an SQM-LE, 1 to 30
+  --serial DEVICE      serial port of an SQM-LR, SQM-LU or SQM-LU-DL, such as
+                       /dev/ttyUSB0 or COM1 (/dev/ttyS0)
+  --every MINUTES      read at once and then every MINUTES minutes (1 to 60), until
+                       --count readings are taken or SIGINT or SIGTERM ends the run after
+                       the reading in progress
+  --count N            with --every: stop after N readings
+  --file PATH          append each reading to the readings file PATH, in the window's
+                       format (two header lines when the file is created)
+  --csv                print each reading as one readings-file record line instead
+  --every-seconds S    meant for tests: like --every, with the period in seconds
+                       (1 to 3600)
+  --help               show this text
+
+Readings are taken at fixed times from the start (start + k * period); a reading that
+fails is reported on standard error and the next one is still taken at its time.
+
+Exit status: 0 when every reading was taken (and stored, with --file); 1 when a reading
+failed or could not be stored; 2 for a command line or connection entry that cannot be
+used.
+)";
+}

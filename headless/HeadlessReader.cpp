@@ -1,0 +1,228 @@
+#include "headless/HeadlessReader.h"
+
+#include "core/EntryChecks.h"
+#include "core/LinkFactory.h"
+#include "core/ReadingCycle.h"
+#include "core/ReadingDisplay.h"
+#include "core/ReadingsFile.h"
+#include "core/Sqmconfig.h"
+#include "core/Sqmmodelnames.h"
+#include "core/UiSeams.h"
+#include "headless/StopSignals.h"
+#include "meter/Dm_SQMBase.h"
+#include "platform/IniFile.h"
+#include "platform/SystemTime.h"
+#include "platform/Text.h"
+
+#include <algorithm>
+#include <cstdint>
+#include <cstdio>
+#include <memory>
+#include <optional>
+#include <ostream>
+
+namespace {
+
+// "Option --host does not apply to the model LU (USB); give --model LE."
+void RefuseOption(const std::optional<std::string>& given, const std::string& option,
+                  int modelIndex, const std::string& models) {
+    if (given)
+        throw EUsageError("Option " + option + " does not apply to the model " +
+                          ModelNames().at(static_cast<std::size_t>(modelIndex)) +
+                          "; give --model " + models + ".");
+}
+
+// The local time now, as a log line begins: "2026-12-09 23:15:00".
+std::string LocalTimeNow() {
+    const SYSTEMTIME now = GetLocalTime();
+    char text[64];
+    std::snprintf(text, sizeof text, "%04d-%02d-%02d %02d:%02d:%02d", now.wYear, now.wMonth,
+                  now.wDay, now.wHour, now.wMinute, now.wSecond);
+    return text;
+}
+
+// Takes the readings of one run on one link.
+class TReader {
+public:
+    TReader(const THeadlessOptions& options, std::unique_ptr<TDmSQMBase> link, std::ostream& out,
+            std::ostream& err)
+        : Options(options), Link(std::move(link)), Out(out), Err(err),
+          Route([this](const std::string& text) { Report(text); }, {}) {}
+
+    // Readings at once and then at start + k * period, until the count is reached or a stop
+    // is requested; true when every reading was taken and stored.
+    bool Run(TStopWaiter& waiter) {
+        using TClock = TStopWaiter::TClock;
+        const TClock::time_point start = TClock::now();
+        bool allTaken = true;
+        int taken = 0;
+        TClock::rep slot = 0;
+        while (!waiter.IsStopRequested()) {
+            allTaken = TakeReading(taken == 0) && allTaken;
+            ++taken;
+            if (!Options.Period || (Options.Count && taken >= *Options.Count))
+                break;
+            // The next slot that is still ahead: a reading that overran its period loses the
+            // slots it covered rather than shifting every later reading.
+            const auto period = std::chrono::duration_cast<TClock::duration>(*Options.Period);
+            slot = std::max<TClock::rep>(slot + 1, (TClock::now() - start) / period + 1);
+            if (!waiter.WaitUntil(start + slot * period))
+                break;
+        }
+        return allTaken;
+    }
+
+private:
+    // One read cycle, its failure reported as the window would show it: the first reading
+    // as Read Now, later ones as the window's ticks. Unlike the window, a failed reading does
+    // not end a series.
+    bool TakeReading(bool first) {
+        const TReadingOutcome outcome = TReadingCycle(*Link).Run(
+            first ? TCycleKind::Single : TCycleKind::Tick, Options.FileName);
+        if (!outcome.Taken) {
+            Report(outcome.Message);
+            return false;
+        }
+        std::string reading;
+        try {
+            reading =
+                Options.Csv ? ReadingRecordLine(*Link) + "\n" : ReadingFieldLines(outcome.Texts);
+        } catch (const std::exception& e) {
+            Report(first ? NotValidReading : e.what());
+            return false;
+        }
+        return Print(reading) && outcome.Stored;
+    }
+
+    // False, after saying so, when the output cannot be written (a full disk behind it).
+    bool Print(const std::string& reading) {
+        if (Printed && !Options.Csv)
+            Out << '\n';
+        Out << reading << std::flush;
+        Printed = true;
+        if (Out)
+            return true;
+        Out.clear();
+        Report("Could not write the reading to the standard output.");
+        return false;
+    }
+
+    // Continuous readings mark each message with the time, for the night's log.
+    void Report(const std::string& message) {
+        if (Options.Period)
+            Err << LocalTimeNow() << ": ";
+        Err << message << std::endl;
+    }
+
+    const THeadlessOptions& Options;
+    std::unique_ptr<TDmSQMBase> Link;
+    std::ostream& Out;
+    std::ostream& Err;
+    TUiSeamsOverride Route;
+    bool Printed = false;
+};
+
+// The link for the connection, or the window's message for a refused entry.
+std::unique_ptr<TDmSQMBase> MakeLink(const TReaderConnection& connection, std::string& refusal) {
+    if (connection.ModelIndex != 0)
+        return LinkFactory().Serial(connection.ComPort, connection.BaudRate);
+    TEthernetEntries entries;
+    refusal = CheckEthernetEntries(connection.Host, connection.Port, connection.Timeout, entries);
+    if (!refusal.empty())
+        return nullptr;
+    return LinkFactory().Ethernet(entries.Host, entries.Port, entries.TimeoutMs);
+}
+
+} // namespace
+
+TReaderConnection ConnectionFromRecord(const TSQMConfig& record) {
+    TReaderConnection connection;
+    const std::vector<std::string> models = ModelNames();
+    for (std::size_t i = 0; i < models.size(); ++i)
+        if (SameText(record.Model, models[i])) {
+            connection.ModelIndex = static_cast<int>(i);
+            break;
+        }
+    connection.Host = record.Host;
+    connection.Port = std::to_string(static_cast<std::uint32_t>(record.Port));
+    connection.Timeout = std::to_string(static_cast<std::uint32_t>(record.Timeout) / 1000);
+    connection.ComPort = record.ComPort.empty() ? "COM1" : record.ComPort;
+    // The window's list spells the serial ports "COM1" to "COM16".
+    for (int n = 1; n <= 16; ++n)
+        if (SameText(connection.ComPort, "COM" + std::to_string(n)))
+            connection.ComPort = "COM" + std::to_string(n);
+    connection.BaudRate = record.BaudRate;
+    return connection;
+}
+
+void ApplyOptions(const THeadlessOptions& options, TReaderConnection& connection) {
+    if (options.ModelIndex)
+        connection.ModelIndex = *options.ModelIndex;
+    if (connection.ModelIndex == 0) {
+        RefuseOption(options.ComPort, "--serial", connection.ModelIndex, "LR, LU or LU-DL");
+    } else {
+        RefuseOption(options.Host, "--host", connection.ModelIndex, "LE");
+        RefuseOption(options.Port, "--port", connection.ModelIndex, "LE");
+        RefuseOption(options.Timeout, "--timeout", connection.ModelIndex, "LE");
+    }
+    if (options.Host)
+        connection.Host = *options.Host;
+    if (options.Port)
+        connection.Port = *options.Port;
+    if (options.Timeout)
+        connection.Timeout = *options.Timeout;
+    if (options.ComPort)
+        connection.ComPort = *options.ComPort;
+}
+
+std::string ReadingFieldLines(const TReadingTexts& texts) {
+    const auto line = [&texts](const char* name, TReadingField field) {
+        return std::string(name) + ": " + texts[field].value_or("") + "\n";
+    };
+    return line("Reading in Mag/Sq Arcsec", TReadingField::Magnitude) +
+           line("NELM (Theoretical)", TReadingField::Nelm) +
+           line("Time of Reading", TReadingField::Time) + line("Model", TReadingField::Model) +
+           line("Serial Number", TReadingField::Serial) +
+           line("Protocol Version", TReadingField::Protocol) +
+           line("Feature Version", TReadingField::Feature) +
+           line("Temp at Sensor", TReadingField::Temperature);
+}
+
+int RunHeadlessReader(const std::vector<std::string>& args, const std::string& settingsFile,
+                      std::ostream& out, std::ostream& err, TStopWaiter& waiter) {
+    THeadlessOptions options;
+    TReaderConnection connection;
+    bool nothingSaved = false;
+    try {
+        options = ParseHeadlessOptions(args);
+        if (options.Help) {
+            out << HeadlessUsage() << std::flush;
+            return out ? 0 : 1;
+        }
+        const TIniFile ini(settingsFile);
+        nothingSaved = ini.ReadString("SQM", "Config-1", "").empty();
+        connection = ConnectionFromRecord(ReadSavedConfig(ini));
+        ApplyOptions(options, connection);
+    } catch (const EUsageError& e) {
+        err << "nightlux-read: " << e.what() << "\nTry 'nightlux-read --help'." << std::endl;
+        return 2;
+    }
+    std::string refusal;
+    std::unique_ptr<TDmSQMBase> link;
+    try {
+        link = MakeLink(connection, refusal);
+    } catch (const std::exception& e) {
+        err << e.what() << std::endl;
+        return 1;
+    }
+    if (!link) {
+        err << refusal << std::endl;
+        if (nothingSaved && !options.Host)
+            err << "No meter has been saved yet (the Nightlux window saves the one it reads when "
+                   "it closes): give --host HOST for an SQM-LE, or --model LU --serial DEVICE "
+                   "for a USB meter.\nTry 'nightlux-read --help'."
+                << std::endl;
+        return 2;
+    }
+    return TReader(options, std::move(link), out, err).Run(waiter) ? 0 : 1;
+}

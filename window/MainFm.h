@@ -1,0 +1,135 @@
+#pragma once
+
+#include "core/ReadingCycle.h"
+
+#include <QStringList>
+#include <QWidget>
+#include <memory>
+#include <string>
+
+class QCheckBox;
+class QComboBox;
+class QFrame;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QStatusBar;
+class QTimer;
+class TDmSQMBase;
+class TUpDown;
+
+// The program's one window: the connection entries, the storage choice, the reading on
+// display, the style list and the status bar, and the reading cycle behind its buttons.
+class TMainForm : public QWidget {
+    Q_OBJECT
+public:
+    explicit TMainForm(QWidget* parent = nullptr);
+    ~TMainForm() override;
+
+    // Event handlers, bound to their controls in the constructor.
+    void BtnReadClick();
+    void BtnTimerClick();
+    void TimerTimer();
+    void BtnResetClick();
+    void CmbModelChange();
+    void EdtTimerExit();
+    void EdtTimeoutExit();
+    void CmbStylesChange();
+    void BtnBrowseClick();
+    void BtnHyperlinkClick();
+    void FormShow();
+    // Stores the settings; always allows closing.
+    bool FormCloseQuery();
+    // The window's screen now has another resolution (pixels per inch).
+    void WMDpiChanged(int pixelsPerInch);
+
+    // The meter link of the last accepted Read Now or Read Every, if any.
+    TDmSQMBase* GetLink() const { return FLink.get(); }
+    int GetBaudRate() const { return FBaudRate; }
+    int GetPixelsPerInch() const { return FPixelsPerInch; }
+
+    // The names of the controls whose captions do not fit their places.
+    QStringList CutCaptions() const;
+
+    static const char* const WebAddress;
+    static const char* const WebDomain;
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void BuildWindow();
+    void BuildControlPanel();
+    void BuildStoragePanel();
+    void BuildReadingPanel();
+    void BuildStatusBar();
+    void SetTabOrder();
+    void ApplyFonts();
+    bool CaptionsFit() const;
+    void BindHandlers();
+    void FollowScreenChanges();
+
+    bool PrepareLink();
+    void ClearDisplay();
+    TReadingOutcome TakeReading(TCycleKind kind);
+    QLabel* DisplayOf(TReadingField field) const;
+    void EnablePanels(bool enabled);
+    void ApplyExitCheck(QLineEdit* edit, TUpDown* spinner);
+    void LoadSettings();
+    void SaveSettings();
+    void SetDisplay(QLabel* field, const std::string& text);
+
+    std::unique_ptr<TDmSQMBase> FLink;
+    int FBaudRate = 115200;
+    int FPixelsPerInch = 96;
+    // True while a read cycle (with any message box it opens) is in progress.
+    bool FCycleInProgress = false;
+
+    QFrame* ControlPanel = nullptr;
+    QLabel* LblModel = nullptr;
+    QComboBox* CmbModel = nullptr;
+    QLabel* LblIP = nullptr;
+    QLineEdit* EdtIP = nullptr;
+    QLabel* LblPort = nullptr;
+    QLineEdit* EdtPort = nullptr;
+    QLabel* LblComPort = nullptr;
+    QComboBox* CmbComPort = nullptr;
+    QPushButton* BtnRead = nullptr;
+    QPushButton* BtnReset = nullptr;
+    QPushButton* BtnTimer = nullptr;
+    QLabel* LblTimer = nullptr;
+    QLineEdit* EdtTimer = nullptr;
+    TUpDown* SpnTimer = nullptr;
+    QLabel* LblTimeout = nullptr;
+    QLineEdit* EdtTimeout = nullptr;
+    TUpDown* SpnTimeout = nullptr;
+
+    QFrame* StoragePanel = nullptr;
+    QCheckBox* ChkSaveReading = nullptr;
+    QLineEdit* EdtFileName = nullptr;
+    QPushButton* BtnBrowse = nullptr;
+
+    QFrame* ReadingPanel = nullptr;
+    QLabel* EdtMag = nullptr;
+    QLabel* EdtNELM = nullptr;
+    QLabel* EdtTimestamp = nullptr;
+    QLabel* EdtModel = nullptr;
+    QLabel* EdtSerial = nullptr;
+    QLabel* EdtProtocol = nullptr;
+    QLabel* EdtFeature = nullptr;
+    QLabel* EdtTemp = nullptr;
+    QLabel* lblVclStyle = nullptr;
+    QComboBox* CmbStyles = nullptr;
+    QLabel* Label10 = nullptr;
+    QPushButton* BtnHyperlink = nullptr;
+
+    QStatusBar* StatusBar = nullptr;
+    QLabel* StatusPanel0 = nullptr;
+    QLabel* StatusPanel1 = nullptr;
+
+    QTimer* Timer = nullptr;
+    QString SaveDialogFolder;
+    QString SaveDialogFileName;
+};
