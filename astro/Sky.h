@@ -14,26 +14,25 @@
 
 #include "astro/Jde.h"
 #include "platform/Exception.h"
-#include "platform/Export.h"
 
 namespace astro {
 
 // An observing site: geodetic latitude in degrees north (-90..90), longitude in degrees east
 // (-180..180), elevation above sea level in metres (-500..10000).
-struct NIGHTLUX_EXPORT TSite {
+struct TSite {
     double Latitude = 0.0;
     double Longitude = 0.0;
     double Elevation = 0.0;
 };
 
 // A site outside the ranges above, or with a value that is not a number.
-class NIGHTLUX_EXPORT ESiteError : public Exception {
+class ESiteError : public Exception {
 public:
     using Exception::Exception;
 };
 
 // Raises ESiteError naming the first value out of range.
-NIGHTLUX_EXPORT void CheckSite(const TSite& site);
+void CheckSite(const TSite& site);
 
 struct THorizontal {
     double Altitude = 0.0; // degrees
@@ -41,8 +40,8 @@ struct THorizontal {
 };
 
 // Each raises ESiteError for an impossible site.
-NIGHTLUX_EXPORT THorizontal GetSunHorizontal(const TJde& ut, const TSite& site);
-NIGHTLUX_EXPORT THorizontal GetMoonHorizontal(const TJde& ut, const TSite& site);
-NIGHTLUX_EXPORT double GetMoonIlluminatedFraction(const TJde& ut);
+THorizontal GetSunHorizontal(const TJde& ut, const TSite& site);
+THorizontal GetMoonHorizontal(const TJde& ut, const TSite& site);
+double GetMoonIlluminatedFraction(const TJde& ut);
 
 } // namespace astro
