@@ -2,6 +2,8 @@
 
 #include "core/night/NightReading.h"
 
+#include <vector>
+
 // What the Sun and the Moon do over a night, as the chart draws it.
 enum class TTwilightKind {
     Day,          // the Sun above the horizon
@@ -19,4 +21,10 @@ struct TTwilightBand {
 struct TMoonAltitude {
     TLocalTime Time;
     double Altitude; // degrees, negative below the horizon
+};
+
+// The twilight and the Moon of one night; empty where the site is not known.
+struct TNightSky {
+    std::vector<TTwilightBand> Twilight;
+    std::vector<TMoonAltitude> Moon;
 };

@@ -104,4 +104,20 @@ TEST(NightTest, LocalTimeDropsMillisecondsAsTheFileDoes) {
     EXPECT_EQ(ClockText(At(2017, 3, 21, 7, 5, 59)), "07:05");
 }
 
+TEST(NightTest, MergedReadingsCountAStoredSessionReadingOnce) {
+    const TNight night = TNight::Parse("2017-03-21");
+    const std::vector<TNightReading> stored = {Reading(At(2017, 3, 21, 20), 19.0),
+                                               Reading(At(2017, 3, 21, 22), 20.5),
+                                               Reading(At(2017, 3, 20, 22), 20.0)};
+    const std::vector<TNightReading> session = {
+        Reading(At(2017, 3, 21, 22), 20.5000001), // stored already
+        Reading(At(2017, 3, 21, 22), 20.7),       // same second, another value
+        Reading(At(2017, 3, 21, 21), 20.1),       // not stored (storage off)
+        Reading(At(2017, 3, 22, 13), 15.0)};      // the next night
+    std::vector<double> magnitudes;
+    for (const TNightReading& r : MergeReadings(stored, session, night))
+        magnitudes.push_back(r.Magnitude);
+    EXPECT_EQ(magnitudes, (std::vector<double>{19.0, 20.1, 20.5, 20.7}));
+}
+
 } // namespace
