@@ -48,9 +48,14 @@ void TNightChartFm::ShowNight(const TNight& night) {
     }
 }
 
+void TNightChartFm::SetSessionReadings(const std::vector<TNightReading>& readings) {
+    Session = readings;
+    ShowNight(LatestNight(Session).value_or(View->GetNight()));
+}
+
 void TNightChartFm::AddSessionReading(const TNightReading& reading) {
     Session.push_back(reading);
-    if (View->GetNight().GetEnd() <= reading.Time)
+    if (!View->GetNight().Contains(reading.Time))
         ShowNight(TNight::Of(reading.Time));
     else
         View->AddReading(reading);

@@ -12,8 +12,8 @@ class QLabel;
 class TNightChartView;
 
 // The chart of the current night in a window of its own: the readings of this session and
-// those the readings file holds for the night. It moves on to a later night when a reading
-// of one arrives; twilight and Moon come from the sky function when one is set.
+// those the readings file holds for the night. The current night is that of the latest
+// reading; twilight and Moon come from the sky function when one is set.
 class TNightChartFm : public QDialog {
     Q_OBJECT
 
@@ -27,7 +27,9 @@ public:
     void SetSkyFunction(TSkyFunction sky);
     // Shows a night, its stored and session readings and its sky.
     void ShowNight(const TNight& night);
-    // A reading of this session.
+    // The readings this session has taken so far; shows the night of the latest.
+    void SetSessionReadings(const std::vector<TNightReading>& readings);
+    // A reading of this session; shows its night.
     void AddSessionReading(const TNightReading& reading);
 
     TNightChartView* GetView() const { return View; }

@@ -43,6 +43,18 @@ TEST_F(NightChartFmTest, ShowsTheStoredAndTheSessionReadingsOfTheNight) {
     EXPECT_EQ(Magnitudes(Form), (std::vector<double>{19.0, 20.5, 21.0, 21.3}));
 }
 
+TEST_F(NightChartFmTest, ShowsTheNightOfTheLatestSessionReading) {
+    Form.SetReadingsFileName(Name);
+    Form.SetSessionReadings(
+        {Reading(At(2017, 3, 20, 23), 20.1), Reading(At(2017, 3, 21, 1), 20.2)});
+    EXPECT_EQ(Form.GetView()->GetNight().AsText(), "2017-03-20");
+    EXPECT_EQ(Magnitudes(Form), (std::vector<double>{20.0, 20.1, 20.2}));
+    Form.AddSessionReading(Reading(At(2017, 3, 21, 23), 20.3));
+    EXPECT_EQ(Magnitudes(Form), (std::vector<double>{19.0, 20.5, 20.3}));
+    Form.SetSessionReadings({});
+    EXPECT_EQ(Form.GetView()->GetNight().AsText(), "2017-03-21");
+}
+
 TEST_F(NightChartFmTest, MovesOnToTheNextNightAtNoon) {
     Form.SetReadingsFileName(Name);
     Form.AddSessionReading(Reading(At(2017, 3, 22, 11, 59), 9.0));
