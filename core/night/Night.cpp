@@ -72,6 +72,27 @@ std::vector<TNightReading> SelectNight(const std::vector<TNightReading>& reading
     return selected;
 }
 
+std::vector<TNightReading> MergeReadings(const std::vector<TNightReading>& stored,
+                                         const std::vector<TNightReading>& session,
+                                         const TNight& night) {
+    std::vector<TNightReading> merged = SelectNight(stored, night);
+    const auto hundredths = [](double magnitude) { return std::llround(magnitude * 100.0); };
+    const std::size_t storedCount = merged.size();
+    for (const TNightReading& r : SelectNight(session, night)) {
+        const auto first = merged.begin();
+        const auto last = first + std::ptrdiff_t(storedCount);
+        const bool held = std::any_of(first, last, [&](const TNightReading& s) {
+            return s.Time == r.Time && hundredths(s.Magnitude) == hundredths(r.Magnitude);
+        });
+        if (!held)
+            merged.push_back(r);
+    }
+    std::stable_sort(
+        merged.begin(), merged.end(),
+        [](const TNightReading& a, const TNightReading& b) { return a.Time < b.Time; });
+    return merged;
+}
+
 std::optional<TNight> LatestNight(const std::vector<TNightReading>& readings) {
     if (readings.empty())
         return std::nullopt;

@@ -36,6 +36,12 @@ private:
 std::vector<TNightReading> SelectNight(const std::vector<TNightReading>& readings,
                                        const TNight& night);
 
+// The readings of a night from the file and from this session together, in time order; a
+// session reading that the file holds already (same second, same MPSAS to 0.01) counts once.
+std::vector<TNightReading> MergeReadings(const std::vector<TNightReading>& stored,
+                                         const std::vector<TNightReading>& session,
+                                         const TNight& night);
+
 // The night of the latest reading; none for no readings.
 std::optional<TNight> LatestNight(const std::vector<TNightReading>& readings);
 

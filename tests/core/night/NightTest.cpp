@@ -1,5 +1,6 @@
 #include "core/night/Night.h"
 
+#include "core/night/NightSky.h"
 #include "platform/Exception.h"
 #include "tests/support/RowName.h"
 
@@ -102,6 +103,65 @@ TEST(NightTest, LocalTimeDropsMillisecondsAsTheFileDoes) {
     EXPECT_EQ(LocalTimeOf(EncodeDateTime(2017, 3, 21, 21, 30, 15, 999)),
               At(2017, 3, 21, 21, 30, 15));
     EXPECT_EQ(ClockText(At(2017, 3, 21, 7, 5, 59)), "07:05");
+}
+
+TEST(NightTest, MergedReadingsCountAStoredSessionReadingOnce) {
+    const TNight night = TNight::Parse("2017-03-21");
+    const std::vector<TNightReading> stored = {Reading(At(2017, 3, 21, 20), 19.0),
+                                               Reading(At(2017, 3, 21, 22), 20.5),
+                                               Reading(At(2017, 3, 20, 22), 20.0)};
+    const std::vector<TNightReading> session = {
+        Reading(At(2017, 3, 21, 22), 20.5000001), // stored already
+        Reading(At(2017, 3, 21, 22), 20.7),       // same second, another value
+        Reading(At(2017, 3, 21, 21), 20.1),       // not stored (storage off)
+        Reading(At(2017, 3, 22, 13), 15.0)};      // the next night
+    std::vector<double> magnitudes;
+    for (const TNightReading& r : MergeReadings(stored, session, night))
+        magnitudes.push_back(r.Magnitude);
+    EXPECT_EQ(magnitudes, (std::vector<double>{19.0, 20.1, 20.5, 20.7}));
+}
+
+std::string Bands(const std::vector<TTwilightBand>& bands) {
+    static const char* const names[] = {"day", "civil", "nautical", "astronomical"};
+    std::string text;
+    for (const TTwilightBand& b : bands)
+        text += std::string(names[int(b.Kind)]) + " " + ClockText(b.Start) + "-" +
+                ClockText(b.End) + "; ";
+    return text;
+}
+
+TEST(NightSkyTest, TwilightBandsFromTheSunsStretchesBelowEachAltitude) {
+    const TNight night = TNight::Parse("2026-03-20");
+    const auto span = [](int h1, int m1, int h2, int m2) {
+        return TSunBelow{At(2026, 3, 20, h1, m1), At(2026, 3, h2 < 12 ? 21 : 20, h2, m2)};
+    };
+    const TSunBelow whole{night.GetStart(), night.GetEnd()};
+    struct TRow {
+        const char* Name;
+        std::array<std::optional<TSunBelow>, 4> Below;
+        std::string Bands;
+    };
+    const TRow rows[] = {
+        {"FullNight",
+         {span(18, 10, 6, 0), span(18, 40, 5, 30), span(19, 15, 4, 55), span(19, 50, 4, 20)},
+         "day 12:00-18:10; day 06:00-12:00; civil 18:10-18:40; civil 05:30-06:00; "
+         "nautical 18:40-19:15; nautical 04:55-05:30; astronomical 19:15-19:50; "
+         "astronomical 04:20-04:55; "},
+        {"NeverAstronomicallyDark",
+         {span(21, 30, 4, 0), span(22, 30, 3, 0), std::nullopt, std::nullopt},
+         "day 12:00-21:30; day 04:00-12:00; civil 21:30-22:30; civil 03:00-04:00; "
+         "nautical 22:30-03:00; "},
+        {"PolarDay", {std::nullopt, std::nullopt, std::nullopt, std::nullopt}, "day 12:00-12:00; "},
+        {"PolarNight",
+         {whole, whole, whole, span(20, 0, 4, 0)},
+         "astronomical 12:00-20:00; astronomical 04:00-12:00; "},
+        {"StretchBeyondTheNight",
+         {TSunBelow{At(2026, 3, 20, 6), At(2026, 3, 22, 0)}, std::nullopt, std::nullopt,
+          std::nullopt},
+         "civil 12:00-12:00; "},
+    };
+    for (const TRow& row : rows)
+        EXPECT_EQ(Bands(TwilightBands(night, row.Below)), row.Bands) << row.Name;
 }
 
 } // namespace

@@ -1,0 +1,94 @@
+#include "window/chart/NightChartFm.h"
+
+#include "core/night/ReadingsFileReader.h"
+#include "platform/Exception.h"
+#include "window/chart/NightChartView.h"
+
+#include <QDialogButtonBox>
+#include <QLabel>
+#include <QVBoxLayout>
+#include <cerrno>
+#include <sys/stat.h>
+
+TNightChartFm::TNightChartFm(const TNight& night, QWidget* parent)
+    : QDialog(parent), View(new TNightChartView(night, this)), FileNote(new QLabel(this)) {
+    setObjectName(QStringLiteral("NightChartFm"));
+    setWindowTitle(tr("Chart of the Night"));
+    View->setObjectName(QStringLiteral("NightChart"));
+    FileNote->setObjectName(QStringLiteral("LblChartFileNote"));
+    FileNote->setWordWrap(true);
+    FileNote->hide();
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Close, this);
+    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(View, 1);
+    layout->addWidget(FileNote);
+    layout->addWidget(buttons);
+    resize(900, 560);
+}
+
+void TNightChartFm::SetReadingsFileName(const std::string& fileName) {
+    FileName = fileName;
+    ReadStoredReadings();
+    ShowNight(View->GetNight());
+}
+
+void TNightChartFm::SetSkyFunction(TSkyFunction sky) {
+    Sky = std::move(sky);
+    ShowNight(View->GetNight());
+}
+
+void TNightChartFm::ShowNight(const TNight& night) {
+    View->SetNight(night);
+    View->SetReadings(MergeReadings(Stored, Session, night));
+    if (Sky) {
+        const TNightSky sky = Sky(night);
+        View->SetTwilight(sky.Twilight);
+        View->SetMoonAltitude(sky.Moon);
+    }
+}
+
+void TNightChartFm::SetSessionReadings(const std::vector<TNightReading>& readings) {
+    Session = readings;
+    ShowNight(LatestNight(Session).value_or(View->GetNight()));
+}
+
+void TNightChartFm::AddSessionReading(const TNightReading& reading) {
+    Session.push_back(reading);
+    if (!View->GetNight().Contains(reading.Time))
+        ShowNight(TNight::Of(reading.Time));
+    else
+        View->AddReading(reading);
+}
+
+QString TNightChartFm::GetFileNote() const {
+    return FileNote->text();
+}
+
+void TNightChartFm::ReadStoredReadings() {
+    Stored.clear();
+    QString note;
+    struct stat st {};
+    // A file not made yet holds no readings; that is no news.
+    if (!FileName.empty() && (::stat(FileName.c_str(), &st) == 0 || errno != ENOENT)) {
+        try {
+            TReadingsFileContents contents = ReadReadingsFile(FileName);
+            Stored = std::move(contents.Readings);
+            const std::size_t damaged = contents.DamagedLines.size();
+            const QString name = QString::fromStdString(FileName);
+            if (damaged == 1)
+                note = tr("%1: 1 damaged line skipped (line %2).")
+                           .arg(name)
+                           .arg(contents.DamagedLines.front());
+            else if (damaged > 1)
+                note = tr("%1: %2 damaged lines skipped, the first on line %3.")
+                           .arg(name)
+                           .arg(damaged)
+                           .arg(contents.DamagedLines.front());
+        } catch (const Exception& e) {
+            note = QString::fromStdString(e.what());
+        }
+    }
+    FileNote->setText(note);
+    FileNote->setVisible(!note.isEmpty());
+}

@@ -1,0 +1,48 @@
+#pragma once
+
+#include "core/night/Night.h"
+#include "core/night/NightSky.h"
+
+#include <QDialog>
+#include <functional>
+#include <string>
+#include <vector>
+
+class QLabel;
+class TNightChartView;
+
+// The chart of the current night in a window of its own: the readings of this session and
+// those the readings file holds for the night. The current night is that of the latest
+// reading; twilight and Moon come from the sky function when one is set.
+class TNightChartFm : public QDialog {
+    Q_OBJECT
+
+public:
+    using TSkyFunction = std::function<TNightSky(const TNight&)>;
+
+    TNightChartFm(const TNight& night, QWidget* parent = nullptr);
+
+    // The readings file whose readings join the chart; empty for none. Read again at once.
+    void SetReadingsFileName(const std::string& fileName);
+    void SetSkyFunction(TSkyFunction sky);
+    // Shows a night, its stored and session readings and its sky.
+    void ShowNight(const TNight& night);
+    // The readings this session has taken so far; shows the night of the latest.
+    void SetSessionReadings(const std::vector<TNightReading>& readings);
+    // A reading of this session; shows its night.
+    void AddSessionReading(const TNightReading& reading);
+
+    TNightChartView* GetView() const { return View; }
+    // What reading the file gave to say: damaged lines skipped, or why it could not be read.
+    QString GetFileNote() const;
+
+private:
+    void ReadStoredReadings();
+
+    TNightChartView* View = nullptr;
+    QLabel* FileNote = nullptr;
+    std::string FileName;
+    TSkyFunction Sky;
+    std::vector<TNightReading> Stored;
+    std::vector<TNightReading> Session;
+};
