@@ -43,19 +43,27 @@ TEST_P(TcpMeterReplies, SendsTheBytesOfTheRealLayouts) {
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, TcpMeterReplies,
-    testing::Values(
-        ReplyCase{"UnitInformation", [](auto&) {}, {"ix"}, 39},
-        ReplyCase{"Reading", [](auto&) {}, {"rx"}, 57},
-        ReplyCase{"Calibration", [](auto&) {}, {"cx"}, 58},
-        ReplyCase{"CommandSplitAcrossPackets", [](auto&) {}, {"i", "x"}, 39},
-        ReplyCase{"UnknownCommandUnanswered", [](auto&) {}, {"ux", "ix"}, 39},
-        ReplyCase{"NoCr", [](auto& o) { o.NoCR = true; }, {"rx"}, 56},
-        ReplyCase{"EmptyLine", [](auto& o) { o.EmptyLine = true; }, {"rx"}, 2},
-        ReplyCase{"Short", [](auto& o) { o.ShortReply = 20; }, {"rx"}, 20},
-        ReplyCase{"Surplus", [](auto& o) { o.Surplus = "junk"; }, {"ix"}, 43},
-        ReplyCase{"LongLine", [](auto& o) { o.LongLine = 20000; }, {"ix"}, 20002},
-        ReplyCase{"Silent", [](auto& o) { o.Silent = true; }, {"ix", "rx"}, 0},
-        ReplyCase{"QueuedReports", [](auto& o) { o.QueuedReports = 2; }, {"ix"}, 2 * 57 + 39}),
+    testing::Values(ReplyCase{"UnitInformation", [](auto&) {}, {"ix"}, 39},
+                    ReplyCase{"Reading", [](auto&) {}, {"rx"}, 57},
+                    ReplyCase{"Calibration", [](auto&) {}, {"cx"}, 58},
+                    ReplyCase{"CommandSplitAcrossPackets", [](auto&) {}, {"i", "x"}, 39},
+                    ReplyCase{"UnknownCommandUnanswered", [](auto&) {}, {"ux", "ix"}, 39},
+                    ReplyCase{"NoCr", [](auto& o) { o.NoCR = true; }, {"rx"}, 56},
+                    ReplyCase{"EmptyLine", [](auto& o) { o.EmptyLine = true; }, {"rx"}, 2},
+                    ReplyCase{"Short", [](auto& o) { o.ShortReply = 20; }, {"rx"}, 20},
+                    ReplyCase{"Surplus", [](auto& o) { o.Surplus = "junk"; }, {"ix"}, 43},
+                    ReplyCase{"LongLine", [](auto& o) { o.LongLine = 20000; }, {"ix"}, 20002},
+                    ReplyCase{"Silent", [](auto& o) { o.Silent = true; }, {"ix", "rx"}, 0},
+                    ReplyCase{
+                        "QueuedReports", [](auto& o) { o.QueuedReports = 2; }, {"ix"}, 2 * 57 + 39},
+                    ReplyCase{"Leading", [](auto& o) { o.Leading = "noise\r\n"; }, {"ix"}, 7 + 39},
+                    ReplyCase{"InPieces",
+                              [](auto& o) {
+                                  o.ByteDelay = 1ms;
+                                  o.PieceBytes = 10;
+                              },
+                              {"rx"},
+                              57}),
     RowName());
 
 TEST(TcpMeterServer, ByteDelayTricklesTheReply) {

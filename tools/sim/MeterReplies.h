@@ -32,6 +32,7 @@ struct TMeterOptions {
     bool Silent = false;                     // never answer
     std::chrono::milliseconds ReplyDelay{0}; // wait before answering (a late reply)
     std::chrono::milliseconds ByteDelay{0};  // wait between bytes (a slow, trickling answer)
+    std::size_t PieceBytes = 1;              // with ByteDelay: bytes sent at a time
     bool DropConnection = false;             // close the connection on receiving a command
     bool ResetConnection = false;   // TCP: reset the connection on receiving a command (with
                                     // ShortReply: once that much of the reply has gone)

@@ -1,5 +1,6 @@
 #include "tools/sim/PtyMeter.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <fcntl.h>
@@ -114,8 +115,9 @@ void TPtyMeter::Answer(const std::string& reply) {
         WriteAll(reply);
         return;
     }
-    for (std::size_t i = 0; i < reply.size(); ++i) {
-        if ((i > 0 && !Pause(opts.ByteDelay)) || !WriteAll(reply.substr(i, 1)))
+    const std::size_t piece = std::max<std::size_t>(opts.PieceBytes, 1);
+    for (std::size_t i = 0; i < reply.size(); i += piece) {
+        if ((i > 0 && !Pause(opts.ByteDelay)) || !WriteAll(reply.substr(i, piece)))
             return;
     }
 }

@@ -189,8 +189,9 @@ TTcpMeterServer::TAfter TTcpMeterServer::Answer(TClient& client, const std::stri
         client.Outgoing.push_back({due, reply});
         return TAfter::Keep;
     }
-    for (const char byte : reply) {
-        client.Outgoing.push_back({due, std::string(1, byte)});
+    const std::size_t piece = std::max<std::size_t>(options.PieceBytes, 1);
+    for (std::size_t i = 0; i < reply.size(); i += piece) {
+        client.Outgoing.push_back({due, reply.substr(i, piece)});
         due += options.ByteDelay;
     }
     return TAfter::Keep;
