@@ -53,9 +53,11 @@ install: configure
 
 package: deps
 	@scripts/build-packages
+
+# The build runs as from a shell, so its output keeps out make's directory lines.
 bench: deps
 	@cmake -S . -B $(BENCH_BUILD) -DCMAKE_BUILD_TYPE=Release >/dev/null
-	@cmake --build $(BENCH_BUILD) -j $(JOBS) --target nightlux_bench
+	@env -u MAKEFLAGS -u MAKELEVEL cmake --build $(BENCH_BUILD) -j $(JOBS) --target nightlux_bench
 	@$(BENCH_BUILD)/bench/nightlux_bench $(BENCH_ARGS)
 
 clean:

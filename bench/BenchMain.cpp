@@ -8,9 +8,8 @@
 namespace {
 
 const TMeasure Milliseconds{TSource::RealTime, "ms", 1e3, 3, ""};
-const TMeasure CallerCpuMicroseconds{TSource::CpuTime, "us", 1e6, 1, ""};
-const TMeasure Nanoseconds{TSource::RealTime, "ns", 1e9, 0, ""};
-const TMeasure Microseconds{TSource::RealTime, "us", 1e6, 2, ""};
+const TMeasure CpuMicroseconds{TSource::CpuTime, "us", 1e6, 1, ""};
+const TMeasure CpuNanoseconds{TSource::CpuTime, "ns", 1e9, 0, ""};
 const TMeasure PeakResident{TSource::Counter, "MB", 1.0, 2, "peak_rss_MB"};
 const TMeasure ChildCpu{TSource::Counter, "ms", 1.0, 2, "cpu_ms"};
 
@@ -18,14 +17,14 @@ const std::vector<TFloorRow> Rows{
     {"Ethernet read cycle", "EthernetLinkCycle", "EthernetRawExchange", Milliseconds,
      TTargetKind::AboveFloor, 0.2},
     {"Ethernet read cycle, CPU of the caller", "EthernetLinkCycle", "EthernetRawExchange",
-     CallerCpuMicroseconds},
+     CpuMicroseconds},
     {"Serial read cycle (pty)", "SerialLinkCycle", "SerialRawExchange", Milliseconds,
      TTargetKind::AboveFloor, 0.2},
     {"Serial read cycle, CPU of the caller", "SerialLinkCycle", "SerialRawExchange",
-     CallerCpuMicroseconds},
-    {"Reply fields cut and converted", "ReplyFieldsCutAndConverted", "ReplyFieldsRawConverted",
-     Nanoseconds},
-    {"Readings file append", "ReadingsFileAppend", "ReadingsFileRawAppend", Microseconds},
+     CpuMicroseconds},
+    {"Reply fields cut and converted, CPU", "ReplyFieldsCutAndConverted", "ReplyFieldsRawConverted",
+     CpuNanoseconds},
+    {"Readings file append, CPU", "ReadingsFileAppend", "ReadingsFileRawAppend", CpuMicroseconds},
     {"nightlux-read one shot, wall", "NightluxReadOneShot", "RawReadOneShot", Milliseconds},
     {"nightlux-read one shot, peak resident", "NightluxReadOneShot", "RawReadOneShot", PeakResident,
      TTargetKind::AtMost, 5.0},
