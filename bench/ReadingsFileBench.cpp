@@ -1,7 +1,7 @@
 // Appending one record to the readings file, beside a bare append of the same line.
 
-#include "app/ReadingsFile.h"
 #include "bench/BenchSupport.h"
+#include "core/ReadingsFile.h"
 #include "meter/Dm_SQMLE.h"
 #include "platform/DateTime.h"
 #include "tests/support/TempFolder.h"

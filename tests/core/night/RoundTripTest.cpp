@@ -1,13 +1,7 @@
 // The reader against the program's own writer.
-#if __has_include("core/ReadingsFile.h")
 #include "core/Nelm.h"
 #include "core/ReadingsFile.h"
 #include "core/Versioninfo.h"
-#else
-#include "app/Nelm.h"
-#include "app/ReadingsFile.h"
-#include "app/Versioninfo.h"
-#endif
 #include "core/night/Night.h"
 #include "core/night/ReadingsFileReader.h"
 #include "meter/Dm_SQMLE.h"
