@@ -5,6 +5,28 @@
 #include "core/ReadingsFile.h"
 #include "meter/Dm_SQMBase.h"
 
+std::string ReadingFieldName(TReadingField field) {
+    switch (field) {
+    case TReadingField::Model:
+        return "Model";
+    case TReadingField::Serial:
+        return "Serial Number";
+    case TReadingField::Protocol:
+        return "Protocol Version";
+    case TReadingField::Feature:
+        return "Feature Version";
+    case TReadingField::Magnitude:
+        return "Reading in Mag/Sq Arcsec";
+    case TReadingField::Nelm:
+        return "NELM (Theoretical)";
+    case TReadingField::Temperature:
+        return "Temp at Sensor";
+    case TReadingField::Time:
+        break;
+    }
+    return "Time of Reading";
+}
+
 bool TReadingTexts::IsComplete() const {
     for (const std::optional<std::string>& field : Fields)
         if (!field)

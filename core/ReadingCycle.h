@@ -11,6 +11,11 @@ class TDmSQMBase;
 enum class TReadingField { Model, Serial, Protocol, Feature, Magnitude, Nelm, Temperature, Time };
 inline constexpr int ReadingFieldCount = 8;
 
+// The name each value goes by in the window and in nightlux-read's output:
+// "Reading in Mag/Sq Arcsec", "NELM (Theoretical)", "Time of Reading", "Model",
+// "Serial Number", "Protocol Version", "Feature Version", "Temp at Sensor".
+std::string ReadingFieldName(TReadingField field);
+
 // The display texts of a reading; a field the cycle did not reach is absent.
 struct TReadingTexts {
     std::optional<std::string> Fields[ReadingFieldCount];

@@ -123,7 +123,7 @@ private:
 };
 
 // The link for the connection, or the window's message for a refused entry.
-std::unique_ptr<TDmSQMBase> MakeLink(const TReaderConnection& connection, std::string& refusal) {
+std::unique_ptr<TDmSQMBase> MakeLink(const TConnectionEntries& connection, std::string& refusal) {
     if (connection.ModelIndex != 0)
         return LinkFactory().Serial(connection.ComPort, connection.BaudRate);
     TEthernetEntries entries;
@@ -135,27 +135,7 @@ std::unique_ptr<TDmSQMBase> MakeLink(const TReaderConnection& connection, std::s
 
 } // namespace
 
-TReaderConnection ConnectionFromRecord(const TSQMConfig& record) {
-    TReaderConnection connection;
-    const std::vector<std::string> models = ModelNames();
-    for (std::size_t i = 0; i < models.size(); ++i)
-        if (SameText(record.Model, models[i])) {
-            connection.ModelIndex = static_cast<int>(i);
-            break;
-        }
-    connection.Host = record.Host;
-    connection.Port = std::to_string(static_cast<std::uint32_t>(record.Port));
-    connection.Timeout = std::to_string(static_cast<std::uint32_t>(record.Timeout) / 1000);
-    connection.ComPort = record.ComPort.empty() ? "COM1" : record.ComPort;
-    // The window's list spells the serial ports "COM1" to "COM16".
-    for (int n = 1; n <= 16; ++n)
-        if (SameText(connection.ComPort, "COM" + std::to_string(n)))
-            connection.ComPort = "COM" + std::to_string(n);
-    connection.BaudRate = record.BaudRate;
-    return connection;
-}
-
-void ApplyOptions(const THeadlessOptions& options, TReaderConnection& connection) {
+void ApplyOptions(const THeadlessOptions& options, TConnectionEntries& connection) {
     if (options.ModelIndex)
         connection.ModelIndex = *options.ModelIndex;
     if (connection.ModelIndex == 0) {
@@ -176,22 +156,18 @@ void ApplyOptions(const THeadlessOptions& options, TReaderConnection& connection
 }
 
 std::string ReadingFieldLines(const TReadingTexts& texts) {
-    const auto line = [&texts](const char* name, TReadingField field) {
-        return std::string(name) + ": " + texts[field].value_or("") + "\n";
-    };
-    return line("Reading in Mag/Sq Arcsec", TReadingField::Magnitude) +
-           line("NELM (Theoretical)", TReadingField::Nelm) +
-           line("Time of Reading", TReadingField::Time) + line("Model", TReadingField::Model) +
-           line("Serial Number", TReadingField::Serial) +
-           line("Protocol Version", TReadingField::Protocol) +
-           line("Feature Version", TReadingField::Feature) +
-           line("Temp at Sensor", TReadingField::Temperature);
+    std::string lines;
+    using enum TReadingField;
+    for (const TReadingField field :
+         {Magnitude, Nelm, Time, Model, Serial, Protocol, Feature, Temperature})
+        lines += ReadingFieldName(field) + ": " + texts[field].value_or("") + "\n";
+    return lines;
 }
 
 int RunHeadlessReader(const std::vector<std::string>& args, const std::string& settingsFile,
                       std::ostream& out, std::ostream& err, TStopWaiter& waiter) {
     THeadlessOptions options;
-    TReaderConnection connection;
+    TConnectionEntries connection;
     bool nothingSaved = false;
     try {
         options = ParseHeadlessOptions(args);
@@ -201,7 +177,7 @@ int RunHeadlessReader(const std::vector<std::string>& args, const std::string& s
         }
         const TIniFile ini(settingsFile);
         nothingSaved = ini.ReadString("SQM", "Config-1", "").empty();
-        connection = ConnectionFromRecord(ReadSavedConfig(ini));
+        connection = ConnectionEntriesFromRecord(ReadSavedConfig(ini));
         ApplyOptions(options, connection);
     } catch (const EUsageError& e) {
         err << "nightlux-read: " << e.what() << "\nTry 'nightlux-read --help'." << std::endl;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/ConnectionEntries.h"
 #include "headless/HeadlessOptions.h"
 
 #include <iosfwd>
@@ -8,27 +9,11 @@
 
 struct TReadingTexts;
 class TDmSQMBase;
-class TSQMConfig;
 class TStopWaiter;
 
-// The meter connection of a headless run, held as the window holds it in its entries after
-// loading the settings; the entries go through the window's checks before a link is made.
-struct TReaderConnection {
-    int ModelIndex = 0; // index of ModelNames()
-    std::string Host;
-    std::string Port;
-    std::string Timeout; // seconds
-    std::string ComPort;
-    int BaudRate = 115200;
-};
-
-// The connection that the window shows for the record: the model of that list text (letter
-// case ignored; the first model when none matches), the port in decimal, the time-out in
-// whole seconds, the serial port ("COM1" when none is saved).
-TReaderConnection ConnectionFromRecord(const TSQMConfig& record);
-// Overrides the connection with the options. Raises EUsageError for an option that does not
-// apply to the model.
-void ApplyOptions(const THeadlessOptions& options, TReaderConnection& connection);
+// Overrides the connection entries of the saved record with the options. Raises EUsageError
+// for an option that does not apply to the model.
+void ApplyOptions(const THeadlessOptions& options, TConnectionEntries& connection);
 
 // The eight values of a reading as the window shows them, one "name: value" line each
 // (ending in a line feed), in the window's order.

@@ -170,21 +170,22 @@ void TMainForm::BuildStoragePanel() {
 void TMainForm::BuildReadingPanel() {
     QFrame* p = ReadingPanel = MakePanel(this, "ReadingPanel");
     EdtMag = PlaceDisplay(p, "EdtMag", 12, 31, 173, 37);
-    PlaceLabel(p, "Label3", 12, 12, "Reading in Mag/Sq Arcsec");
+    PlaceLabel(p, "Label3", 12, 12, ReadingFieldName(TReadingField::Magnitude).c_str());
     EdtNELM = PlaceDisplay(p, "EdtNELM", 208, 31, 173, 37);
-    PlaceLabel(p, "Label13", 208, 12, "NELM (Theoretical)");
+    PlaceLabel(p, "Label13", 208, 12, ReadingFieldName(TReadingField::Nelm).c_str());
     EdtTimestamp = PlaceDisplay(p, "EdtTimestamp", 12, 98, 371, 37);
-    PlaceLabel(p, "Label7", 12, 79, "Time of Reading");
+    PlaceLabel(p, "Label7", 12, 79, ReadingFieldName(TReadingField::Time).c_str());
     EdtModel = PlaceDisplay(p, "EdtModel", 12, 168, 121, 21);
-    PlaceLabel(p, "Label5", 12, 149, "Model");
+    PlaceLabel(p, "Label5", 12, 149, ReadingFieldName(TReadingField::Model).c_str());
     EdtSerial = PlaceDisplay(p, "EdtSerial", 148, 168, 121, 21);
-    PlaceLabel(p, "Label6", 148, 149, "Serial Number");
+    PlaceLabel(p, "Label6", 148, 149, ReadingFieldName(TReadingField::Serial).c_str());
     EdtProtocol = PlaceDisplay(p, "EdtProtocol", 12, 213, 121, 21);
-    PlaceLabel(p, "Label8", 12, 194, "Protocol Version");
+    PlaceLabel(p, "Label8", 12, 194, ReadingFieldName(TReadingField::Protocol).c_str());
     EdtFeature = PlaceDisplay(p, "EdtFeature", 148, 213, 121, 21);
-    PlaceLabel(p, "Label9", 148, 194, "Feature Version");
+    PlaceLabel(p, "Label9", 148, 194, ReadingFieldName(TReadingField::Feature).c_str());
     EdtTemp = PlaceDisplay(p, "EdtTemp", 283, 213, 121, 21);
-    PlaceLabel(p, "Label4", 283, 194, "Temp at Sensor (\u00B0C)");
+    PlaceLabel(p, "Label4", 283, 194,
+               (ReadingFieldName(TReadingField::Temperature) + " (\u00B0C)").c_str());
 
     CmbStyles = PlaceList(p, "CmbStyles", 15, 280, 138, "Select an application style");
     CmbStyles->setMaxVisibleItems(10);

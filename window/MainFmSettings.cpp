@@ -1,4 +1,5 @@
 // The settings: loaded while the window is built, stored when it closes.
+#include "core/ConnectionEntries.h"
 #include "core/EntryChecks.h"
 #include "core/Sqmconfig.h"
 #include "platform/Folders.h"
@@ -33,10 +34,6 @@ void OfferStoredDevice(QComboBox* list, const std::string& port) {
         list->addItem(path);
 }
 
-QString Unsigned(std::int32_t value) {
-    return QString::number(static_cast<std::uint32_t>(value));
-}
-
 } // namespace
 
 void TMainForm::LoadSettings() {
@@ -58,13 +55,15 @@ void TMainForm::LoadSettings() {
         // Settings that cannot be read leave what was set so far.
     }
     TStyleManager::TrySetStyle(CmbStyles->currentText(), false);
-    SelectIgnoringCase(CmbModel, config.Model);
+    const TConnectionEntries entries = ConnectionEntriesFromRecord(config);
+    CmbModel->setCurrentIndex(entries.ModelIndex);
+    // The list also holds the serial devices present, so the stored text is looked up in it.
     OfferStoredDevice(CmbComPort, config.ComPort);
     SelectIgnoringCase(CmbComPort, config.ComPort);
-    FBaudRate = config.BaudRate;
-    EdtIP->setText(QString::fromStdString(config.Host));
-    EdtPort->setText(Unsigned(config.Port));
-    EdtTimeout->setText(QString::number(static_cast<std::uint32_t>(config.Timeout) / 1000));
+    FBaudRate = entries.BaudRate;
+    EdtIP->setText(QString::fromStdString(entries.Host));
+    EdtPort->setText(QString::fromStdString(entries.Port));
+    EdtTimeout->setText(QString::fromStdString(entries.Timeout));
 }
 
 void TMainForm::SaveSettings() {

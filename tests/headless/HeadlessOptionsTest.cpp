@@ -144,8 +144,8 @@ INSTANTIATE_TEST_SUITE_P(
                               TimeoutRangeMessage}),
     RowName());
 
-TEST(ConnectionFromRecord, FirstRunDefaultsAreTheWindowsEntries) {
-    const TReaderConnection connection = ConnectionFromRecord(TSQMConfig());
+TEST(ConnectionEntriesFromRecord, FirstRunDefaultsAreTheWindowsEntries) {
+    const TConnectionEntries connection = ConnectionEntriesFromRecord(TSQMConfig());
     EXPECT_EQ(connection.ModelIndex, 0);
     EXPECT_EQ(connection.Host, "");
     EXPECT_EQ(connection.Port, "10001");
@@ -154,9 +154,9 @@ TEST(ConnectionFromRecord, FirstRunDefaultsAreTheWindowsEntries) {
     EXPECT_EQ(connection.BaudRate, 115200);
 }
 
-TEST(ConnectionFromRecord, ReadsTheRecordAsTheWindowLoadsIt) {
-    const TReaderConnection connection =
-        ConnectionFromRecord(TSQMConfig("\"SQM0\", \"lu (usb)\", (null), -1, 8500, com3, 57600"));
+TEST(ConnectionEntriesFromRecord, ReadsTheRecordAsTheWindowLoadsIt) {
+    const TConnectionEntries connection = ConnectionEntriesFromRecord(
+        TSQMConfig("\"SQM0\", \"lu (usb)\", (null), -1, 8500, com3, 57600"));
     EXPECT_EQ(connection.ModelIndex, 2);
     EXPECT_EQ(connection.Host, "(null)");
     EXPECT_EQ(connection.Port, "4294967295"); // unsigned, as the window writes it
@@ -164,14 +164,14 @@ TEST(ConnectionFromRecord, ReadsTheRecordAsTheWindowLoadsIt) {
     EXPECT_EQ(connection.ComPort, "COM3");
     EXPECT_EQ(connection.BaudRate, 57600);
 
-    EXPECT_EQ(ConnectionFromRecord(TSQMConfig("\"SQM0\", \"Windows\"")).ModelIndex, 0);
-    EXPECT_EQ(ConnectionFromRecord(TSQMConfig("a, b, c, 1, 1, /dev/ttyUSB0")).ComPort,
+    EXPECT_EQ(ConnectionEntriesFromRecord(TSQMConfig("\"SQM0\", \"Windows\"")).ModelIndex, 0);
+    EXPECT_EQ(ConnectionEntriesFromRecord(TSQMConfig("a, b, c, 1, 1, /dev/ttyUSB0")).ComPort,
               "/dev/ttyUSB0");
-    EXPECT_EQ(ConnectionFromRecord(TSQMConfig("a, b, c, 1, 500")).Timeout, "0");
+    EXPECT_EQ(ConnectionEntriesFromRecord(TSQMConfig("a, b, c, 1, 500")).Timeout, "0");
 }
 
 TEST(ApplyOptions, OverrideTheRecord) {
-    TReaderConnection connection = ConnectionFromRecord(TSQMConfig());
+    TConnectionEntries connection = ConnectionEntriesFromRecord(TSQMConfig());
     ApplyOptions(ParseHeadlessOptions({"--host", "h", "--port", "1", "--timeout", "2"}),
                  connection);
     EXPECT_EQ(connection.Host, "h");
@@ -184,7 +184,7 @@ TEST(ApplyOptions, OverrideTheRecord) {
 }
 
 TEST(ApplyOptions, RefuseOptionsOfTheOtherKindOfMeter) {
-    TReaderConnection serial = ConnectionFromRecord(TSQMConfig("\"SQM0\", \"LU (USB)\""));
+    TConnectionEntries serial = ConnectionEntriesFromRecord(TSQMConfig("\"SQM0\", \"LU (USB)\""));
     try {
         ApplyOptions(ParseHeadlessOptions({"--port", "10001"}), serial);
         FAIL() << "accepted";
@@ -192,7 +192,7 @@ TEST(ApplyOptions, RefuseOptionsOfTheOtherKindOfMeter) {
         EXPECT_STREQ(e.what(),
                      "Option --port does not apply to the model LU (USB); give --model LE.");
     }
-    TReaderConnection ethernet = ConnectionFromRecord(TSQMConfig());
+    TConnectionEntries ethernet = ConnectionEntriesFromRecord(TSQMConfig());
     EXPECT_THROW(ApplyOptions(ParseHeadlessOptions({"--serial", "COM1"}), ethernet), EUsageError);
     // Naming the model makes the options apply.
     ApplyOptions(ParseHeadlessOptions({"--model", "LE", "--port", "2"}), serial);
