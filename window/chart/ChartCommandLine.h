@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/sharing/Site.h"
+
 #include <QSize>
 #include <iosfwd>
 #include <optional>
@@ -7,6 +9,7 @@
 #include <vector>
 
 // nightlux-chart READINGS-FILE --png OUT [--night YYYY-MM-DD] [--dark] [--size WxH]
+//                [--position LAT,LON[,ELEV]] [--site NAME]
 struct TChartCommandLine {
     bool Help = false;
     std::string ReadingsFile;
@@ -14,6 +17,10 @@ struct TChartCommandLine {
     std::optional<std::string> Night; // default: the night of the file's latest reading
     bool Dark = false;
     QSize Size{1000, 600};
+    std::optional<TPosition> Position; // default: the site saved in the settings
+    std::optional<std::string> SiteName;
+    // The settings that hold the saved site; empty for none.
+    std::string SettingsFile;
 };
 
 // Reads the arguments (without the program name); raises Exception naming what is wrong.

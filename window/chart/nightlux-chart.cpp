@@ -1,4 +1,5 @@
 // Draws a night's chart from a readings file into a PNG picture, without a display.
+#include "core/Sqmconfig.h"
 #include "platform/Exception.h"
 #include "window/chart/ChartCommandLine.h"
 
@@ -18,6 +19,7 @@ int main(int argc, char* argv[]) {
         std::cout << ChartUsage();
         return 0;
     }
+    command.SettingsFile = SettingsFileName();
     // Nothing is ever shown: draw offscreen unless told otherwise.
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
