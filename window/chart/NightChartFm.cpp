@@ -40,6 +40,7 @@ void TNightChartFm::SetReadingsFileName(const std::string& fileName) {
 
 void TNightChartFm::SetSkyFunction(TSkyFunction sky, const QString& note) {
     Sky = std::move(sky);
+    LastSky.reset();
     SkySiteNote = note;
     ShowNight(View->GetNight());
 }
@@ -57,9 +58,10 @@ void TNightChartFm::ShowNight(const TNight& night) {
     QString note = SkySiteNote;
     if (Sky) {
         try {
-            const TNightSky sky = Sky(night);
-            View->SetTwilight(sky.Twilight);
-            View->SetMoonAltitude(sky.Moon);
+            if (!LastSky || LastSky->first != night)
+                LastSky.emplace(night, Sky(night));
+            View->SetTwilight(LastSky->second.Twilight);
+            View->SetMoonAltitude(LastSky->second.Moon);
         } catch (const Exception& e) {
             note = tr("Twilight and the Moon are not shown: %1").arg(QString::fromUtf8(e.what()));
         }

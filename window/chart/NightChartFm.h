@@ -6,7 +6,9 @@
 
 #include <QDialog>
 #include <functional>
+#include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 class QLabel;
@@ -53,6 +55,7 @@ private:
     QString SkySiteNote;
     std::string FileName;
     TSkyFunction Sky;
+    std::optional<std::pair<TNight, TNightSky>> LastSky; // the sky function's last answer
     std::vector<TNightReading> Stored;
     std::vector<TNightReading> Session;
 };
