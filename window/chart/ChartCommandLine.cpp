@@ -78,6 +78,8 @@ TChartCommandLine ParseChartCommandLine(const std::vector<std::string>& args) {
             command.Night = value();
         else if (arg == "--dark")
             command.Dark = true;
+        else if (arg == "--style")
+            command.Style = value();
         else if (arg == "--size")
             command.Size = ParseSize(value());
         else if (arg == "--position")
@@ -105,12 +107,14 @@ TChartCommandLine ParseChartCommandLine(const std::vector<std::string>& args) {
 std::string ChartUsage() {
     return "Usage: nightlux-chart READINGS-FILE --png OUT.png [--night YYYY-MM-DD] [--dark]\n"
            "                      [--size WIDTHxHEIGHT] [--position LAT,LON[,ELEV]] [--site NAME]\n"
+           "                      [--style NAME]\n"
            "Draws one night's sky brightness from a Nightlux readings file as a PNG picture;\n"
            "no display is needed.\n"
            "  --png FILE    the picture to write (replaced if it exists)\n"
            "  --night DATE  the night that begins on that local date, noon to noon\n"
            "                (default: the night of the file's latest reading)\n"
            "  --dark        dark colours\n"
+           "  --style NAME  the colours of one of the window's styles\n"
            "  --size WxH    picture size in pixels (default 1000x600)\n"
            "  --position LAT,LON[,ELEV]\n"
            "                the site, for twilight and the Moon: degrees north, degrees\n"

@@ -9,13 +9,14 @@
 #include <vector>
 
 // nightlux-chart READINGS-FILE --png OUT [--night YYYY-MM-DD] [--dark] [--size WxH]
-//                [--position LAT,LON[,ELEV]] [--site NAME]
+//                [--position LAT,LON[,ELEV]] [--site NAME] [--style NAME]
 struct TChartCommandLine {
     bool Help = false;
     std::string ReadingsFile;
     std::string PngFile;
     std::optional<std::string> Night; // default: the night of the file's latest reading
     bool Dark = false;
+    std::optional<std::string> Style; // one of the window's styles, applied by the caller
     QSize Size{1000, 600};
     std::optional<TPosition> Position; // default: the site saved in the settings
     std::optional<std::string> SiteName;

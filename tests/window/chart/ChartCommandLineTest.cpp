@@ -64,7 +64,7 @@ INSTANTIATE_TEST_SUITE_P(
 TEST(ChartCommandLineTest, ReadsEveryOption) {
     const TChartCommandLine c = ParseChartCommandLine(
         {"r.csv", "--png", "a.png", "--night", "2017-03-21", "--dark", "--size", "640x480",
-         "--position", "52.16, 4.49, 20", "--site", "Leiden"});
+         "--position", "52.16, 4.49, 20", "--site", "Leiden", "--style", "Jet"});
     EXPECT_EQ(c.ReadingsFile, "r.csv");
     EXPECT_EQ(c.PngFile, "a.png");
     EXPECT_EQ(c.Night, "2017-03-21");
@@ -74,6 +74,7 @@ TEST(ChartCommandLineTest, ReadsEveryOption) {
     EXPECT_EQ(c.Position->Latitude, 52.16);
     EXPECT_EQ(c.Position->Elevation, 20.0);
     EXPECT_EQ(c.SiteName, "Leiden");
+    EXPECT_EQ(c.Style, "Jet");
     EXPECT_TRUE(ParseChartCommandLine({"--help"}).Help);
 }
 
