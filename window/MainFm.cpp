@@ -88,6 +88,7 @@ void TMainForm::BindHandlers() {
             Guarded([this] { CmbStylesChange(); }));
     connect(BtnBrowse, &QPushButton::clicked, this, Guarded([this] { BtnBrowseClick(); }));
     connect(BtnHyperlink, &QPushButton::clicked, this, Guarded([this] { BtnHyperlinkClick(); }));
+    connect(BtnChart, &QPushButton::clicked, this, Guarded([this] { BtnChartClick(); }));
     EdtTimer->installEventFilter(this);
     EdtTimeout->installEventFilter(this);
 }

@@ -1,11 +1,13 @@
 #pragma once
 
 #include "core/ReadingCycle.h"
+#include "core/night/NightReading.h"
 
 #include <QStringList>
 #include <QWidget>
 #include <memory>
 #include <string>
+#include <vector>
 
 class QCheckBox;
 class QComboBox;
@@ -16,6 +18,7 @@ class QPushButton;
 class QStatusBar;
 class QTimer;
 class TDmSQMBase;
+class TNightChartFm;
 class TUpDown;
 
 // The program's one window: the connection entries, the storage choice, the reading on
@@ -37,6 +40,7 @@ public:
     void CmbStylesChange();
     void BtnBrowseClick();
     void BtnHyperlinkClick();
+    void BtnChartClick();
     void FormShow();
     // Stores the settings; always allows closing.
     bool FormCloseQuery();
@@ -47,6 +51,8 @@ public:
     TDmSQMBase* GetLink() const { return FLink.get(); }
     int GetBaudRate() const { return FBaudRate; }
     int GetPixelsPerInch() const { return FPixelsPerInch; }
+    // The chart of the night, once it has been opened.
+    TNightChartFm* GetChart() const { return ChartFm; }
 
     // The names of the controls whose captions do not fit their places.
     QStringList CutCaptions() const;
@@ -80,6 +86,8 @@ private:
     void LoadSettings();
     void SaveSettings();
     void SetDisplay(QLabel* field, const std::string& text);
+    void BuildChartButton();
+    void AddReadingToChart();
 
     std::unique_ptr<TDmSQMBase> FLink;
     int FBaudRate = 115200;
@@ -124,6 +132,7 @@ private:
     QComboBox* CmbStyles = nullptr;
     QLabel* Label10 = nullptr;
     QPushButton* BtnHyperlink = nullptr;
+    QPushButton* BtnChart = nullptr;
 
     QStatusBar* StatusBar = nullptr;
     QLabel* StatusPanel0 = nullptr;
@@ -132,4 +141,7 @@ private:
     QTimer* Timer = nullptr;
     QString SaveDialogFolder;
     QString SaveDialogFileName;
+
+    TNightChartFm* ChartFm = nullptr;
+    std::vector<TNightReading> SessionReadings;
 };

@@ -127,10 +127,13 @@ TReadingOutcome TMainForm::TakeReading(TCycleKind kind) {
     std::optional<std::string> storeTo;
     if (ChkSaveReading->isChecked())
         storeTo = EdtFileName->text().toStdString();
-    return TReadingCycle(*FLink).Run(kind, storeTo,
-                                     [this](TReadingField field, const std::string& text) {
-                                         SetDisplay(DisplayOf(field), text);
-                                     });
+    TReadingOutcome outcome = TReadingCycle(*FLink).Run(
+        kind, storeTo, [this](TReadingField field, const std::string& text) {
+            SetDisplay(DisplayOf(field), text);
+        });
+    if (outcome.Taken)
+        AddReadingToChart();
+    return outcome;
 }
 
 void TMainForm::BtnReadClick() {

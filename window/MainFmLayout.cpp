@@ -104,6 +104,7 @@ void TMainForm::BuildWindow() {
     BuildControlPanel();
     BuildStoragePanel();
     BuildReadingPanel();
+    BuildChartButton();
     BuildStatusBar();
     ControlPanel->setFixedHeight(113);
     StoragePanel->setFixedHeight(72);
@@ -221,6 +222,7 @@ void TMainForm::SetTabOrder() {
         EdtSerial,   EdtProtocol, EdtFeature, EdtTemp,    CmbStyles,    BtnHyperlink};
     for (qsizetype i = 1; i < order.size(); ++i)
         QWidget::setTabOrder(order[i - 1], order[i]);
+    QWidget::setTabOrder(BtnHyperlink, BtnChart);
 }
 
 void TMainForm::ApplyFonts() {

@@ -1,6 +1,7 @@
 #include "window/chart/ChartCommandLine.h"
 
 #include "core/night/ReadingsFileReader.h"
+#include "core/night/SkyOfNight.h"
 #include "platform/Exception.h"
 #include "window/chart/ChartPalette.h"
 #include "window/chart/ChartPicture.h"
@@ -38,6 +39,26 @@ std::string DamageReport(const std::string& fileName, const std::vector<std::siz
     return text + (lines.size() > DamagedLinesNamed ? ", ...)" : ")");
 }
 
+// The site given on the command line, else the saved one; --site names either. None when
+// neither a position nor settings are given.
+std::optional<TSkySite> ChartSite(const TChartCommandLine& command) {
+    TSkySite site;
+    if (command.Position)
+        site = SkySiteOf(TSite{command.SiteName.value_or(""), command.Position});
+    else if (!command.SettingsFile.empty())
+        site = SavedSkySite(command.SettingsFile);
+    else
+        return std::nullopt;
+    if (command.SiteName && !command.Position && site.Site) {
+        TSite named{*command.SiteName,
+                    TPosition{site.Site->Latitude, site.Site->Longitude, site.Site->Elevation}};
+        site = SkySiteOf(named);
+    }
+    if (!site.Site)
+        site.Note += " Give one with --position LAT,LON[,ELEV].";
+    return site;
+}
+
 } // namespace
 
 TChartCommandLine ParseChartCommandLine(const std::vector<std::string>& args) {
@@ -57,8 +78,14 @@ TChartCommandLine ParseChartCommandLine(const std::vector<std::string>& args) {
             command.Night = value();
         else if (arg == "--dark")
             command.Dark = true;
+        else if (arg == "--style")
+            command.Style = value();
         else if (arg == "--size")
             command.Size = ParseSize(value());
+        else if (arg == "--position")
+            command.Position = ParsePosition(value());
+        else if (arg == "--site")
+            command.SiteName = ParseSiteName(value());
         else if (arg.starts_with("-") && arg != "-")
             throw Exception("Unknown option " + arg + ".");
         else if (command.ReadingsFile.empty())
@@ -79,14 +106,20 @@ TChartCommandLine ParseChartCommandLine(const std::vector<std::string>& args) {
 
 std::string ChartUsage() {
     return "Usage: nightlux-chart READINGS-FILE --png OUT.png [--night YYYY-MM-DD] [--dark]\n"
-           "                      [--size WIDTHxHEIGHT]\n"
+           "                      [--size WIDTHxHEIGHT] [--position LAT,LON[,ELEV]] [--site NAME]\n"
+           "                      [--style NAME]\n"
            "Draws one night's sky brightness from a Nightlux readings file as a PNG picture;\n"
            "no display is needed.\n"
            "  --png FILE    the picture to write (replaced if it exists)\n"
            "  --night DATE  the night that begins on that local date, noon to noon\n"
            "                (default: the night of the file's latest reading)\n"
            "  --dark        dark colours\n"
+           "  --style NAME  the colours of one of the window's styles\n"
            "  --size WxH    picture size in pixels (default 1000x600)\n"
+           "  --position LAT,LON[,ELEV]\n"
+           "                the site, for twilight and the Moon: degrees north, degrees\n"
+           "                east, metres (default: the site saved in the settings)\n"
+           "  --site NAME   the site's name\n"
            "Damaged lines of the readings file are skipped and reported.\n";
 }
 
@@ -108,8 +141,16 @@ int RunChartCommand(const TChartCommandLine& command, std::ostream& out, std::os
         if (command.Dark)
             view.setPalette(DarkWindowPalette());
         view.SetReadings(readings);
+        const std::optional<TSkySite> site = ChartSite(command);
+        if (site && site->Site) {
+            const TNightSky sky = GetNightSky(*site->Site, night);
+            view.SetTwilight(sky.Twilight);
+            view.SetMoonAltitude(sky.Moon);
+        }
         SaveChartPicture(view, QString::fromStdString(command.PngFile), command.Size);
         out << "Night of " << night.AsText() << ": " << view.SummaryText().toStdString() << '\n';
+        if (site)
+            (site->Site ? out : err) << site->Note << '\n';
         return 0;
     } catch (const Exception& e) {
         err << e.what() << '\n';

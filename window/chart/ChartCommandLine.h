@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/sharing/Site.h"
+
 #include <QSize>
 #include <iosfwd>
 #include <optional>
@@ -7,13 +9,19 @@
 #include <vector>
 
 // nightlux-chart READINGS-FILE --png OUT [--night YYYY-MM-DD] [--dark] [--size WxH]
+//                [--position LAT,LON[,ELEV]] [--site NAME] [--style NAME]
 struct TChartCommandLine {
     bool Help = false;
     std::string ReadingsFile;
     std::string PngFile;
     std::optional<std::string> Night; // default: the night of the file's latest reading
     bool Dark = false;
+    std::optional<std::string> Style; // one of the window's styles, applied by the caller
     QSize Size{1000, 600};
+    std::optional<TPosition> Position; // default: the site saved in the settings
+    std::optional<std::string> SiteName;
+    // The settings that hold the saved site; empty for none.
+    std::string SettingsFile;
 };
 
 // Reads the arguments (without the program name); raises Exception naming what is wrong.

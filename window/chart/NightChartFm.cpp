@@ -11,17 +11,22 @@
 #include <sys/stat.h>
 
 TNightChartFm::TNightChartFm(const TNight& night, QWidget* parent)
-    : QDialog(parent), View(new TNightChartView(night, this)), FileNote(new QLabel(this)) {
+    : QDialog(parent), View(new TNightChartView(night, this)), FileNote(new QLabel(this)),
+      SkyNote(new QLabel(this)) {
     setObjectName(QStringLiteral("NightChartFm"));
     setWindowTitle(tr("Chart of the Night"));
     View->setObjectName(QStringLiteral("NightChart"));
     FileNote->setObjectName(QStringLiteral("LblChartFileNote"));
     FileNote->setWordWrap(true);
     FileNote->hide();
+    SkyNote->setObjectName(QStringLiteral("LblChartSkyNote"));
+    SkyNote->setWordWrap(true);
+    SkyNote->hide();
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Close, this);
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(View, 1);
+    layout->addWidget(SkyNote);
     layout->addWidget(FileNote);
     layout->addWidget(buttons);
     resize(900, 560);
@@ -33,19 +38,36 @@ void TNightChartFm::SetReadingsFileName(const std::string& fileName) {
     ShowNight(View->GetNight());
 }
 
-void TNightChartFm::SetSkyFunction(TSkyFunction sky) {
+void TNightChartFm::SetSkyFunction(TSkyFunction sky, const QString& note) {
     Sky = std::move(sky);
+    LastSky.reset();
+    SkySiteNote = note;
     ShowNight(View->GetNight());
+}
+
+void TNightChartFm::SetSkySite(const TSkySite& site) {
+    TSkyFunction sky;
+    if (site.Site)
+        sky = [place = *site.Site](const TNight& night) { return GetNightSky(place, night); };
+    SetSkyFunction(std::move(sky), QString::fromStdString(site.Note));
 }
 
 void TNightChartFm::ShowNight(const TNight& night) {
     View->SetNight(night);
     View->SetReadings(MergeReadings(Stored, Session, night));
+    QString note = SkySiteNote;
     if (Sky) {
-        const TNightSky sky = Sky(night);
-        View->SetTwilight(sky.Twilight);
-        View->SetMoonAltitude(sky.Moon);
+        try {
+            if (!LastSky || LastSky->first != night)
+                LastSky.emplace(night, Sky(night));
+            View->SetTwilight(LastSky->second.Twilight);
+            View->SetMoonAltitude(LastSky->second.Moon);
+        } catch (const Exception& e) {
+            note = tr("Twilight and the Moon are not shown: %1").arg(QString::fromUtf8(e.what()));
+        }
     }
+    SkyNote->setText(note);
+    SkyNote->setVisible(!note.isEmpty());
 }
 
 void TNightChartFm::SetSessionReadings(const std::vector<TNightReading>& readings) {
@@ -63,6 +85,10 @@ void TNightChartFm::AddSessionReading(const TNightReading& reading) {
 
 QString TNightChartFm::GetFileNote() const {
     return FileNote->text();
+}
+
+QString TNightChartFm::GetSkyNote() const {
+    return SkyNote->text();
 }
 
 void TNightChartFm::ReadStoredReadings() {

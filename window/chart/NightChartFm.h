@@ -2,10 +2,13 @@
 
 #include "core/night/Night.h"
 #include "core/night/NightSky.h"
+#include "core/night/SkyOfNight.h"
 
 #include <QDialog>
 #include <functional>
+#include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 class QLabel;
@@ -13,7 +16,8 @@ class TNightChartView;
 
 // The chart of the current night in a window of its own: the readings of this session and
 // those the readings file holds for the night. The current night is that of the latest
-// reading; twilight and Moon come from the sky function when one is set.
+// reading; twilight and Moon come from the sky function when one is set, and a note beneath
+// says for which site, or why they are left out.
 class TNightChartFm : public QDialog {
     Q_OBJECT
 
@@ -24,7 +28,12 @@ public:
 
     // The readings file whose readings join the chart; empty for none. Read again at once.
     void SetReadingsFileName(const std::string& fileName);
-    void SetSkyFunction(TSkyFunction sky);
+    const std::string& GetReadingsFileName() const { return FileName; }
+    // The sky function and the note that goes with it; a function that raises Exception leaves
+    // twilight and Moon out and puts its message in the note.
+    void SetSkyFunction(TSkyFunction sky, const QString& note = {});
+    // Twilight and Moon for a site, or none and the site's note.
+    void SetSkySite(const TSkySite& site);
     // Shows a night, its stored and session readings and its sky.
     void ShowNight(const TNight& night);
     // The readings this session has taken so far; shows the night of the latest.
@@ -35,14 +44,18 @@ public:
     TNightChartView* GetView() const { return View; }
     // What reading the file gave to say: damaged lines skipped, or why it could not be read.
     QString GetFileNote() const;
+    QString GetSkyNote() const;
 
 private:
     void ReadStoredReadings();
 
     TNightChartView* View = nullptr;
     QLabel* FileNote = nullptr;
+    QLabel* SkyNote = nullptr;
+    QString SkySiteNote;
     std::string FileName;
     TSkyFunction Sky;
+    std::optional<std::pair<TNight, TNightSky>> LastSky; // the sky function's last answer
     std::vector<TNightReading> Stored;
     std::vector<TNightReading> Session;
 };

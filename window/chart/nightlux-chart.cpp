@@ -1,5 +1,7 @@
 // Draws a night's chart from a readings file into a PNG picture, without a display.
+#include "core/Sqmconfig.h"
 #include "platform/Exception.h"
+#include "window/StyleManager.h"
 #include "window/chart/ChartCommandLine.h"
 
 #include <QApplication>
@@ -18,9 +20,21 @@ int main(int argc, char* argv[]) {
         std::cout << ChartUsage();
         return 0;
     }
+    command.SettingsFile = SettingsFileName();
     // Nothing is ever shown: draw offscreen unless told otherwise.
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication application(argc, argv);
+    // Qt sees the program name only: it would take --style for its own option.
+    int qtArgc = 1;
+    QApplication application(qtArgc, argv);
+    if (command.Style &&
+        !TStyleManager::TrySetStyle(QString::fromStdString(*command.Style), false)) {
+        QStringList names = TStyleManager::StyleNames();
+        names.sort();
+        std::cerr << "nightlux-chart: Unknown style '" << *command.Style
+                  << "'; the styles are: " << names.join(QStringLiteral(", ")).toStdString()
+                  << ".\n";
+        return 2;
+    }
     return RunChartCommand(command, std::cout, std::cerr);
 }

@@ -6,6 +6,7 @@
 
 #include <QImage>
 #include <filesystem>
+#include <fstream>
 #include <gtest/gtest.h>
 #include <sstream>
 
@@ -48,17 +49,32 @@ INSTANTIATE_TEST_SUITE_P(
         TBadArgsRow{"TinySize",
                     {"r.csv", "--png", "a.png", "--size", "20x10"},
                     "Option --size takes WIDTHxHEIGHT in pixels, from 200x150 to 10000x10000, "
-                    "not '20x10'."}),
+                    "not '20x10'."},
+        TBadArgsRow{"ImpossiblePosition",
+                    {"r.csv", "--png", "a.png", "--position", "95,4"},
+                    "The latitude 95 is outside -90 to 90 degrees"},
+        TBadArgsRow{"HalfAPosition",
+                    {"r.csv", "--png", "a.png", "--position", "52"},
+                    "The position \"52\" is not LAT,LON or LAT,LON,ELEV (degrees north, degrees "
+                    "east, metres)"},
+        TBadArgsRow{
+            "EmptySiteName", {"r.csv", "--png", "a.png", "--site", " "}, "The site name is empty"}),
     RowName());
 
 TEST(ChartCommandLineTest, ReadsEveryOption) {
     const TChartCommandLine c = ParseChartCommandLine(
-        {"r.csv", "--png", "a.png", "--night", "2017-03-21", "--dark", "--size", "640x480"});
+        {"r.csv", "--png", "a.png", "--night", "2017-03-21", "--dark", "--size", "640x480",
+         "--position", "52.16, 4.49, 20", "--site", "Leiden", "--style", "Jet"});
     EXPECT_EQ(c.ReadingsFile, "r.csv");
     EXPECT_EQ(c.PngFile, "a.png");
     EXPECT_EQ(c.Night, "2017-03-21");
     EXPECT_TRUE(c.Dark);
     EXPECT_EQ(c.Size, QSize(640, 480));
+    ASSERT_TRUE(c.Position);
+    EXPECT_EQ(c.Position->Latitude, 52.16);
+    EXPECT_EQ(c.Position->Elevation, 20.0);
+    EXPECT_EQ(c.SiteName, "Leiden");
+    EXPECT_EQ(c.Style, "Jet");
     EXPECT_TRUE(ParseChartCommandLine({"--help"}).Help);
 }
 
@@ -92,6 +108,39 @@ TEST_F(RunChartTest, DrawsTheNightAskedForAndReportsDamage) {
     EXPECT_EQ(Out.str(), "Night of 2017-03-21: Darkest 21.20 at 01:00 · brightest 19.80 at "
                          "21:00 · mean 20.50 MPSAS · 2 readings\n");
     EXPECT_EQ(Err.str(), Readings + ": 1 damaged line skipped (line 5)\n");
+}
+
+TEST_F(RunChartTest, DrawsTwilightAndMoonForTheGivenOrTheSavedSite) {
+    const std::string settings = Folder.File("nightlux.ini");
+    std::ofstream(settings) << "[Site]\nName=Leiden\nLatitude=52.16\nLongitude=4.49\n";
+    struct TRow {
+        std::vector<std::string> Extra;
+        std::string Out; // the line after the summary
+    };
+    const TRow rows[] = {
+        {{"--position", "-33.9,18.4"}, "Twilight and Moon for 33.9° S, 18.4° E.\n"},
+        {{}, "Twilight and Moon for Leiden, 52.16° N, 4.49° E.\n"},
+        {{"--site", "Home"}, "Twilight and Moon for Home, 52.16° N, 4.49° E.\n"},
+    };
+    for (const TRow& row : rows) {
+        Out.str("");
+        Err.str("");
+        std::vector<std::string> args = {Readings, "--png", Png, "--night", "2017-03-21"};
+        args.insert(args.end(), row.Extra.begin(), row.Extra.end());
+        TChartCommandLine command = ParseChartCommandLine(args);
+        command.SettingsFile = settings;
+        ASSERT_EQ(RunChartCommand(command, Out, Err), 0) << Err.str();
+        EXPECT_TRUE(Out.str().ends_with("2 readings\n" + row.Out)) << Out.str();
+        EXPECT_EQ(Err.str(), Readings + ": 1 damaged line skipped (line 5)\n");
+    }
+
+    std::ofstream(settings) << "[SQM]\nStore=1\n";
+    TChartCommandLine command = ParseChartCommandLine({Readings, "--png", Png});
+    command.SettingsFile = settings;
+    Err.str("");
+    ASSERT_EQ(RunChartCommand(command, Out, Err), 0) << Err.str();
+    EXPECT_NE(Err.str().find("\nNo site is set"), std::string::npos) << Err.str();
+    EXPECT_TRUE(Err.str().ends_with("Give one with --position LAT,LON[,ELEV].\n")) << Err.str();
 }
 
 TEST_F(RunChartTest, WithoutANightDrawsTheLatest) {
