@@ -6,6 +6,7 @@
 #include <QWidget>
 #include <memory>
 #include <string>
+#include <vector>
 
 class QCheckBox;
 class QComboBox;
@@ -16,6 +17,7 @@ class QPushButton;
 class QStatusBar;
 class QTimer;
 class TDmSQMBase;
+class TReadingSharing;
 class TUpDown;
 
 // The program's one window: the connection entries, the storage choice, the reading on
@@ -38,6 +40,8 @@ public:
     void BtnBrowseClick();
     void BtnHyperlinkClick();
     void FormShow();
+    // Opens the site and sharing dialog (Ctrl+Shift+S) and saves what it accepts.
+    void SharingClick();
     // Stores the settings; always allows closing.
     bool FormCloseQuery();
     // The window's screen now has another resolution (pixels per inch).
@@ -80,6 +84,8 @@ private:
     void LoadSettings();
     void SaveSettings();
     void SetDisplay(QLabel* field, const std::string& text);
+    TReadingSharing* GetSharing();
+    void ShowSharingNotices(const std::vector<std::string>& notices);
 
     std::unique_ptr<TDmSQMBase> FLink;
     int FBaudRate = 115200;
@@ -129,6 +135,10 @@ private:
     QLabel* StatusPanel0 = nullptr;
     QLabel* StatusPanel1 = nullptr;
 
+    // The sharing of readings, made from the saved settings at the first reading that needs
+    // it and made again after the dialog or the model changes.
+    std::unique_ptr<TReadingSharing> FSharing;
+    int FSharingModel = -1; // the model FSharing was made for; -1: to be made
     QTimer* Timer = nullptr;
     QString SaveDialogFolder;
     QString SaveDialogFileName;

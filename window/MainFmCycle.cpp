@@ -127,10 +127,13 @@ TReadingOutcome TMainForm::TakeReading(TCycleKind kind) {
     std::optional<std::string> storeTo;
     if (ChkSaveReading->isChecked())
         storeTo = EdtFileName->text().toStdString();
-    return TReadingCycle(*FLink).Run(kind, storeTo,
-                                     [this](TReadingField field, const std::string& text) {
-                                         SetDisplay(DisplayOf(field), text);
-                                     });
+    TReadingOutcome outcome =
+        TReadingCycle(*FLink, GetSharing())
+            .Run(kind, storeTo, [this](TReadingField field, const std::string& text) {
+                SetDisplay(DisplayOf(field), text);
+            });
+    ShowSharingNotices(outcome.SharingNotices);
+    return outcome;
 }
 
 void TMainForm::BtnReadClick() {
@@ -199,6 +202,7 @@ void TMainForm::EnablePanels(bool enabled) {
 
 void TMainForm::CmbModelChange() {
     const int index = CmbModel->currentIndex();
+    FSharingModel = -1;
     const bool ethernet = index == 0;
     const bool serial = index >= 1 && index <= 3;
     for (QWidget* entry : std::initializer_list<QWidget*>{EdtIP, LblIP, EdtPort, LblPort,
