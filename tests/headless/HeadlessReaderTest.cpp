@@ -10,9 +10,13 @@
 #include "tools/sim/TcpMeterServer.h"
 
 #include <algorithm>
+#include <arpa/inet.h>
 #include <filesystem>
 #include <gtest/gtest.h>
+#include <netinet/in.h>
 #include <sstream>
+#include <sys/socket.h>
+#include <unistd.h>
 
 namespace {
 
@@ -252,6 +256,30 @@ TEST_F(HeadlessReader, ASkyglowFolderThatCannotBeWrittenLosesNoReading) {
     const std::string told = Err.str();
     EXPECT_EQ(std::count(told.begin(), told.end(), '\n'), 1) << told;
     EXPECT_NE(told.find("not-a-folder"), std::string::npos) << told;
+}
+
+// A loopback port that nothing listens on: bound for a moment, then let go.
+std::uint16_t ClosedPort() {
+    const int socket = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof address;
+    EXPECT_EQ(::bind(socket, reinterpret_cast<sockaddr*>(&address), length), 0);
+    EXPECT_EQ(::getsockname(socket, reinterpret_cast<sockaddr*>(&address), &length), 0);
+    ::close(socket);
+    return ntohs(address.sin_port);
+}
+
+TEST_F(HeadlessReader, ABrokerThatIsDownLosesNoReading) {
+    ASSERT_EQ(Run({"--mqtt", "127.0.0.1:" + std::to_string(ClosedPort()), "--every-seconds", "1",
+                   "--count", "3", "--csv", "--file", Home.File("readings.txt")}),
+              0)
+        << Err.str();
+    const std::string stored = ReadBytes(Home.File("readings.txt"));
+    EXPECT_EQ(std::count(stored.begin(), stored.end(), '\n'), 5) << stored;
+    const std::string told = Err.str();
+    EXPECT_LE(std::count(told.begin(), told.end(), '\n'), 1) << told;
 }
 
 TEST_F(HeadlessReader, SharingSettingsThatCannotWorkStopTheRunBeforeAnyReading) {
