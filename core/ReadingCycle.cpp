@@ -3,6 +3,7 @@
 #include "core/Nelm.h"
 #include "core/ReadingDisplay.h"
 #include "core/ReadingsFile.h"
+#include "core/sharing/ReadingSharing.h"
 #include "meter/Dm_SQMBase.h"
 
 std::string ReadingFieldName(TReadingField field) {
@@ -80,9 +81,21 @@ void TReadingCycle::Take(TReadingOutcome& outcome, const std::optional<std::stri
     Link.ReadReading();
     const double magnitude = Link.GetMagnitude();
     set(TReadingField::Magnitude, MagnitudeText(magnitude));
-    set(TReadingField::Nelm, NelmText(ComputeNelm(magnitude)));
+    const double nelm = ComputeNelm(magnitude);
+    set(TReadingField::Nelm, NelmText(nelm));
     set(TReadingField::Temperature, TemperatureText(Link.GetTemperature()));
     set(TReadingField::Time, ReadingTimeText(Link.GetReadingTime()));
     if (storeTo)
         outcome.Stored = SaveReadingToFile(*storeTo, Link);
+    Share(outcome, nelm);
+}
+
+void TReadingCycle::Share(TReadingOutcome& outcome, double nelm) {
+    if (!Sharing)
+        return;
+    try {
+        outcome.SharingNotices = Sharing->Share(Link, nelm);
+    } catch (const std::exception& e) {
+        outcome.SharingNotices.push_back(std::string("The reading was not shared: ") + e.what());
+    }
 }

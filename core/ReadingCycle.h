@@ -4,8 +4,10 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <vector>
 
 class TDmSQMBase;
+class TReadingSharing;
 
 // The eight values a reading shows, in the order the cycle makes them.
 enum class TReadingField { Model, Serial, Protocol, Feature, Magnitude, Nelm, Temperature, Time };
@@ -42,19 +44,23 @@ struct TReadingOutcome {
     // A failure of a single reading that is neither the meter's nor a reply's conversion:
     // the window leaves it to its default handler (Message holds its text).
     std::exception_ptr Unexpected;
+    // What the sharing of the reading asks to tell the user; it never fails the reading.
+    std::vector<std::string> SharingNotices;
 };
 
 // One read cycle on a link: connect, unit information, reading, the display texts, storing
 // the reading when a file is given, and disconnect in every case. Failures come back in the
 // outcome: for a single reading a meter error gives its own text and a reply field that is
 // not a number "The reading returned from the SQM is not valid."; for a tick every failure
-// gives its own text and stops the ticks.
+// gives its own text and stops the ticks. With sharing, a reading whose texts are all made
+// is shared after it is stored and before the link is disconnected.
 class TReadingCycle {
 public:
     // Called as each text is made, so a display fills as far as the cycle comes.
     using TShowField = std::function<void(TReadingField field, const std::string& text)>;
 
-    explicit TReadingCycle(TDmSQMBase& link) : Link(link) {}
+    explicit TReadingCycle(TDmSQMBase& link, TReadingSharing* sharing = nullptr)
+        : Link(link), Sharing(sharing) {}
 
     TReadingOutcome Run(TCycleKind kind, const std::optional<std::string>& storeTo,
                         const TShowField& show = {});
@@ -63,5 +69,8 @@ private:
     void Take(TReadingOutcome& outcome, const std::optional<std::string>& storeTo,
               const TShowField& show);
 
+    void Share(TReadingOutcome& outcome, double nelm);
+
     TDmSQMBase& Link;
+    TReadingSharing* Sharing;
 };

@@ -2,6 +2,7 @@
 
 #include "core/EntryChecks.h"
 #include "core/Sqmmodelnames.h"
+#include "core/sharing/SharingSettings.h"
 #include "platform/Text.h"
 
 #include <functional>
@@ -48,6 +49,15 @@ public:
         return Args[Index++];
     }
 
+    // The value after "=", or the next argument unless it is an option.
+    std::optional<std::string> OptionalValue() {
+        if (Inline)
+            return std::exchange(Inline, std::nullopt);
+        if (Index < Args.size() && !Args[Index].starts_with("-"))
+            return Args[Index++];
+        return std::nullopt;
+    }
+
     void NoValue(const std::string& option) const {
         if (Inline)
             throw EUsageError("Option " + option + " takes no value.");
@@ -58,6 +68,39 @@ private:
     std::size_t Index = 0;
     std::optional<std::string> Inline;
 };
+
+// A local date "YYYY-MM-DD" within the years the ephemeris is made for.
+std::chrono::year_month_day EphemerisDate(const std::string& text) {
+    const std::string message = "The date '" + text +
+                                "' is not a date from 1900-01-01 to 2100-12-31 written "
+                                "YYYY-MM-DD.";
+    const auto digits = [&](std::size_t from, std::size_t count) {
+        int value = 0;
+        for (std::size_t i = from; i < from + count; ++i) {
+            if (text[i] < '0' || text[i] > '9')
+                throw EUsageError(message);
+            value = value * 10 + (text[i] - '0');
+        }
+        return value;
+    };
+    if (text.size() != 10 || text[4] != '-' || text[7] != '-')
+        throw EUsageError(message);
+    const std::chrono::year_month_day date{std::chrono::year(digits(0, 4)),
+                                           std::chrono::month(unsigned(digits(5, 2))),
+                                           std::chrono::day(unsigned(digits(8, 2)))};
+    if (!date.ok() || date.year() < std::chrono::year(1900) ||
+        date.year() > std::chrono::year(2100))
+        throw EUsageError(message);
+    return date;
+}
+
+// A text option's value, refused when empty.
+std::string NonEmpty(TArguments& a, const std::string& option) {
+    std::string value = a.Value(option);
+    if (value.empty())
+        throw EUsageError("Option " + option + " needs a value that is not empty.");
+    return value;
+}
 
 using THandler = std::function<void(TArguments&, THeadlessOptions&, const std::string&)>;
 
@@ -107,6 +150,52 @@ const std::map<std::string, THandler>& Handlers() {
              a.NoValue(n);
              o.Csv = true;
          }},
+        {"--skyglow", [](TArguments& a, THeadlessOptions& o,
+                         const std::string& n) { o.SkyglowFolder = NonEmpty(a, n); }},
+        {"--mqtt",
+         [](TArguments& a, THeadlessOptions& o, const std::string& n) {
+             TMqttSettings settings;
+             try {
+                 ParseMqttAddress(a.Value(n), settings);
+             } catch (const ESharingSettingsError& e) {
+                 throw EUsageError(std::string(e.what()) + ".");
+             }
+             o.MqttHost = settings.Host;
+             o.MqttPort = settings.Port;
+         }},
+        {"--mqtt-prefix",
+         [](TArguments& a, THeadlessOptions& o, const std::string& n) {
+             o.MqttPrefix = NonEmpty(a, n);
+             if (o.MqttPrefix->find_first_of("+#") != std::string::npos)
+                 throw EUsageError("The topic prefix '" + *o.MqttPrefix +
+                                   "' holds a wildcard (+ or #).");
+         }},
+        {"--mqtt-credentials", [](TArguments& a, THeadlessOptions& o,
+                                  const std::string& n) { o.MqttCredentials = NonEmpty(a, n); }},
+        {"--mqtt-ca", [](TArguments& a, THeadlessOptions& o,
+                         const std::string& n) { o.MqttCaFile = NonEmpty(a, n); }},
+        {"--position",
+         [](TArguments& a, THeadlessOptions& o, const std::string& n) {
+             try {
+                 o.Position = ParsePosition(a.Value(n));
+             } catch (const ESiteError& e) {
+                 throw EUsageError(std::string(e.what()) + ".");
+             }
+         }},
+        {"--site",
+         [](TArguments& a, THeadlessOptions& o, const std::string& n) {
+             try {
+                 o.SiteName = ParseSiteName(a.Value(n));
+             } catch (const ESiteError& e) {
+                 throw EUsageError(std::string(e.what()) + ".");
+             }
+         }},
+        {"--ephemeris",
+         [](TArguments& a, THeadlessOptions& o, const std::string&) {
+             o.Ephemeris = true;
+             if (const std::optional<std::string> date = a.OptionalValue())
+                 o.EphemerisDate = EphemerisDate(*date);
+         }},
     };
     return handlers;
 }
@@ -134,6 +223,10 @@ THeadlessOptions ParseHeadlessOptions(const std::vector<std::string>& args) {
     }
     if (options.Count && !options.Period)
         throw EUsageError("Option --count needs --every.");
+    if (options.Ephemeris && (options.Period || options.FileName || options.Csv ||
+                              options.SkyglowFolder || options.MqttHost))
+        throw EUsageError("Option --ephemeris reads no meter: it takes only --position and "
+                          "--site.");
     return options;
 }
 
@@ -158,15 +251,37 @@ each. Options override the saved connection:
   --file PATH          append each reading to the readings file PATH, in the window's
                        format (two header lines when the file is created)
   --csv                print each reading as one readings-file record line instead
+  --skyglow FOLDER     also write each reading to the night's skyglow data file in
+                       FOLDER (one file per night, named from the evening's date)
+  --mqtt HOST[:PORT]   also publish each reading to the MQTT broker at HOST (port 1883
+                       when not given; write an IPv6 address in brackets)
+  --mqtt-prefix TOPIC  the topic prefix of the messages (default nightlux/SERIAL)
+  --mqtt-credentials FILE
+                       the broker's user name and password, as "username=" and
+                       "password=" lines in FILE (else NIGHTLUX_MQTT_USERNAME and
+                       NIGHTLUX_MQTT_PASSWORD from the environment)
+  --mqtt-ca FILE       connect with TLS, checking the broker's certificate against FILE
+  --position LAT,LON[,ELEV]
+                       the site in degrees north, degrees east and metres, such as
+                       52.25,-7.11,30
+  --site NAME          the site's name
+  --ephemeris [YYYY-MM-DD]
+                       print the Sun's and Moon's times for the site and the night that
+                       begins at noon of that local date (default: the night in progress,
+                       which began at the last local noon), and read no meter
   --every-seconds S    meant for tests: like --every, with the period in seconds
                        (1 to 3600)
   --help               show this text
+
+The sharing and site options override the saved settings (which the Nightlux window's
+Sharing dialog keeps) for one run. A skyglow file or broker that fails never stops the
+readings or the readings file; the failure is reported once on standard error.
 
 Readings are taken at fixed times from the start (start + k * period); a reading that
 fails is reported on standard error and the next one is still taken at its time.
 
 Exit status: 0 when every reading was taken (and stored, with --file); 1 when a reading
-failed or could not be stored; 2 for a command line or connection entry that cannot be
-used.
+failed or could not be stored; 2 for a command line, connection entry, site or sharing
+setting that cannot be used (and for --ephemeris without a site).
 )";
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/sharing/Site.h"
 #include "platform/Exception.h"
 
 #include <chrono>
@@ -26,11 +27,24 @@ struct THeadlessOptions {
     std::optional<int> Count;                   // --count
     std::optional<std::string> FileName;        // --file
     bool Csv = false;                           // --csv
+    // Sharing and the site; each overrides the saved setting for one run.
+    std::optional<std::string> SkyglowFolder;   // --skyglow
+    std::optional<std::string> MqttHost;        // --mqtt HOST[:PORT]
+    std::optional<int> MqttPort;                // the port of --mqtt, 1883 when not given
+    std::optional<std::string> MqttPrefix;      // --mqtt-prefix
+    std::optional<std::string> MqttCredentials; // --mqtt-credentials, a file name
+    std::optional<std::string> MqttCaFile;      // --mqtt-ca
+    std::optional<TPosition> Position;          // --position
+    std::optional<std::string> SiteName;        // --site
+    // --ephemeris, with the local date of the night's evening when given.
+    bool Ephemeris = false;
+    std::optional<std::chrono::year_month_day> EphemerisDate;
 };
 
 // Reads the arguments (without the program name). Options take their value as the next
 // argument or after "=". Raises EUsageError for an unknown option, a missing value, a model,
-// period or count out of range, or --count without a period.
+// period or count out of range, --count without a period, an impossible position, site name,
+// broker address or date, and --ephemeris with reading options.
 THeadlessOptions ParseHeadlessOptions(const std::vector<std::string>& args);
 
 // The model index of a --model value: LE, LR, LU or LU-DL, or a model list text such as

@@ -5,9 +5,11 @@
 #include "core/ReadingCycle.h"
 #include "core/ReadingDisplay.h"
 #include "core/ReadingsFile.h"
+#include "core/SharingSetup.h"
 #include "core/Sqmconfig.h"
 #include "core/Sqmmodelnames.h"
 #include "core/UiSeams.h"
+#include "headless/Ephemeris.h"
 #include "headless/StopSignals.h"
 #include "meter/Dm_SQMBase.h"
 #include "platform/IniFile.h"
@@ -44,9 +46,9 @@ std::string LocalTimeNow() {
 // Takes the readings of one run on one link.
 class TReader {
 public:
-    TReader(const THeadlessOptions& options, std::unique_ptr<TDmSQMBase> link, std::ostream& out,
-            std::ostream& err)
-        : Options(options), Link(std::move(link)), Out(out), Err(err),
+    TReader(const THeadlessOptions& options, std::unique_ptr<TDmSQMBase> link,
+            std::unique_ptr<TReadingSharing> sharing, std::ostream& out, std::ostream& err)
+        : Options(options), Link(std::move(link)), Sharing(std::move(sharing)), Out(out), Err(err),
           Route([this](const std::string& text) { Report(text); }, {}) {}
 
     // Readings at once and then at start + k * period, until the count is reached or a stop
@@ -77,8 +79,11 @@ private:
     // as Read Now, later ones as the window's ticks. Unlike the window, a failed reading does
     // not end a series.
     bool TakeReading(bool first) {
-        const TReadingOutcome outcome = TReadingCycle(*Link).Run(
-            first ? TCycleKind::Single : TCycleKind::Tick, Options.FileName);
+        const TReadingOutcome outcome =
+            TReadingCycle(*Link, Sharing.get())
+                .Run(first ? TCycleKind::Single : TCycleKind::Tick, Options.FileName);
+        for (const std::string& notice : outcome.SharingNotices)
+            Report(notice);
         if (!outcome.Taken) {
             Report(outcome.Message);
             return false;
@@ -116,6 +121,7 @@ private:
 
     const THeadlessOptions& Options;
     std::unique_ptr<TDmSQMBase> Link;
+    std::unique_ptr<TReadingSharing> Sharing;
     std::ostream& Out;
     std::ostream& Err;
     TUiSeamsOverride Route;
@@ -133,7 +139,89 @@ std::unique_ptr<TDmSQMBase> MakeLink(const TConnectionEntries& connection, std::
     return LinkFactory().Ethernet(entries.Host, entries.Port, entries.TimeoutMs);
 }
 
+// A site or sharing setting that cannot be used: exit status 2, without the usage hint.
+class ESetupError : public Exception {
+public:
+    using Exception::Exception;
+};
+
+// The sharing of the run, or none when nothing is shared.
+std::unique_ptr<TReadingSharing> MakeSharing(const THeadlessOptions& options, const TIniFile& ini,
+                                             int modelIndex) {
+    try {
+        TSharingSetup setup;
+        setup.Site = SiteOf(options, ini);
+        setup.Skyglow = ReadSkyglowSettings(ini);
+        setup.Mqtt = ReadMqttSettings(ini);
+        ApplySharingOptions(options, setup);
+        if (!IsSharing(setup))
+            return nullptr;
+        SetDeviceAndVersion(setup, modelIndex);
+        return std::make_unique<TReadingSharing>(std::move(setup));
+    } catch (const ESiteError& e) {
+        throw ESetupError(std::string(e.what()) + ".");
+    } catch (const ESharingSettingsError& e) {
+        throw ESetupError(std::string(e.what()) + ".");
+    } catch (const EMqttError& e) {
+        throw ESetupError(e.what());
+    }
+}
+
+// The lines of --ephemeris; 2 for a site that is missing or impossible.
+int PrintEphemeris(const THeadlessOptions& options, const TIniFile& ini, std::ostream& out) {
+    TSite site;
+    try {
+        site = SiteOf(options, ini);
+    } catch (const ESiteError& e) {
+        throw ESetupError(std::string(e.what()) + ".");
+    }
+    if (!site.Position)
+        throw ESetupError("No site is known: give --position LAT,LON[,ELEV], or enter the site "
+                          "in the Nightlux window (Sharing...).");
+    const TPosition& p = *site.Position;
+    const astro::TSite where{p.Latitude, p.Longitude, p.Elevation.value_or(0.0)};
+    std::string lines;
+    try {
+        lines = EphemerisReport(where, site.Name, options.EphemerisDate.value_or(CurrentNight()));
+    } catch (const astro::ESiteError& e) {
+        throw ESetupError(e.what());
+    }
+    out << lines << std::flush;
+    return out ? 0 : 1;
+}
+
 } // namespace
+
+TSite SiteOf(const THeadlessOptions& options, const TIniFile& ini) {
+    TSite site;
+    try {
+        site = ReadSite(ini);
+    } catch (const ESiteError&) {
+        if (!options.Position)
+            throw;
+        site.Name = ini.ReadString("Site", "Name", "");
+    }
+    if (options.Position)
+        site.Position = options.Position;
+    if (options.SiteName)
+        site.Name = *options.SiteName;
+    return site;
+}
+
+void ApplySharingOptions(const THeadlessOptions& options, TSharingSetup& setup) {
+    if (options.SkyglowFolder)
+        setup.Skyglow.Folder = *options.SkyglowFolder;
+    if (options.MqttHost) {
+        setup.Mqtt.Host = *options.MqttHost;
+        setup.Mqtt.Port = options.MqttPort.value_or(TMqttSettings::DefaultPort);
+    }
+    if (options.MqttPrefix)
+        setup.Mqtt.TopicPrefix = *options.MqttPrefix;
+    if (options.MqttCredentials)
+        setup.Mqtt.CredentialsFile = *options.MqttCredentials;
+    if (options.MqttCaFile)
+        setup.Mqtt.CaFile = *options.MqttCaFile;
+}
 
 void ApplyOptions(const THeadlessOptions& options, TConnectionEntries& connection) {
     if (options.ModelIndex)
@@ -169,6 +257,7 @@ int RunHeadlessReader(const std::vector<std::string>& args, const std::string& s
     THeadlessOptions options;
     TConnectionEntries connection;
     bool nothingSaved = false;
+    std::unique_ptr<TReadingSharing> sharing;
     try {
         options = ParseHeadlessOptions(args);
         if (options.Help) {
@@ -176,11 +265,17 @@ int RunHeadlessReader(const std::vector<std::string>& args, const std::string& s
             return out ? 0 : 1;
         }
         const TIniFile ini(settingsFile);
+        if (options.Ephemeris)
+            return PrintEphemeris(options, ini, out);
         nothingSaved = ini.ReadString("SQM", "Config-1", "").empty();
         connection = ConnectionEntriesFromRecord(ReadSavedConfig(ini));
         ApplyOptions(options, connection);
+        sharing = MakeSharing(options, ini, connection.ModelIndex);
     } catch (const EUsageError& e) {
         err << "nightlux-read: " << e.what() << "\nTry 'nightlux-read --help'." << std::endl;
+        return 2;
+    } catch (const ESetupError& e) {
+        err << "nightlux-read: " << e.what() << std::endl;
         return 2;
     }
     std::string refusal;
@@ -200,5 +295,5 @@ int RunHeadlessReader(const std::vector<std::string>& args, const std::string& s
                 << std::endl;
         return 2;
     }
-    return TReader(options, std::move(link), out, err).Run(waiter) ? 0 : 1;
+    return TReader(options, std::move(link), std::move(sharing), out, err).Run(waiter) ? 0 : 1;
 }

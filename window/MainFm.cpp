@@ -3,6 +3,7 @@
 
 #include "core/Sqmmodelnames.h"
 #include "core/Versioninfo.h"
+#include "core/sharing/ReadingSharing.h"
 #include "meter/Dm_SQMBase.h"
 #include "platform/DebugOutput.h"
 #include "window/NightluxApplication.h"
@@ -23,6 +24,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QScreen>
+#include <QShortcut>
 #include <QStandardPaths>
 #include <QStatusBar>
 #include <QTimer>
@@ -91,6 +93,9 @@ void TMainForm::BindHandlers() {
     connect(BtnChart, &QPushButton::clicked, this, Guarded([this] { BtnChartClick(); }));
     EdtTimer->installEventFilter(this);
     EdtTimeout->installEventFilter(this);
+    auto* sharing = new QShortcut(QKeySequence(QStringLiteral("Ctrl+Shift+S")), this);
+    sharing->setObjectName(QStringLiteral("SharingShortcut"));
+    connect(sharing, &QShortcut::activated, this, Guarded([this] { SharingClick(); }));
 }
 
 bool TMainForm::eventFilter(QObject* watched, QEvent* event) {

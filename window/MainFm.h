@@ -19,6 +19,7 @@ class QStatusBar;
 class QTimer;
 class TDmSQMBase;
 class TNightChartFm;
+class TReadingSharing;
 class TUpDown;
 
 // The program's one window: the connection entries, the storage choice, the reading on
@@ -42,6 +43,8 @@ public:
     void BtnHyperlinkClick();
     void BtnChartClick();
     void FormShow();
+    // Opens the site and sharing dialog (Ctrl+Shift+S) and saves what it accepts.
+    void SharingClick();
     // Stores the settings; always allows closing.
     bool FormCloseQuery();
     // The window's screen now has another resolution (pixels per inch).
@@ -88,6 +91,8 @@ private:
     void SetDisplay(QLabel* field, const std::string& text);
     void BuildChartButton();
     void AddReadingToChart();
+    TReadingSharing* GetSharing();
+    void ShowSharingNotices(const std::vector<std::string>& notices);
 
     std::unique_ptr<TDmSQMBase> FLink;
     int FBaudRate = 115200;
@@ -138,6 +143,10 @@ private:
     QLabel* StatusPanel0 = nullptr;
     QLabel* StatusPanel1 = nullptr;
 
+    // The sharing of readings, made from the saved settings at the first reading that needs
+    // it and made again after the dialog or the model changes.
+    std::unique_ptr<TReadingSharing> FSharing;
+    int FSharingModel = -1; // the model FSharing was made for; -1: to be made
     QTimer* Timer = nullptr;
     QString SaveDialogFolder;
     QString SaveDialogFileName;

@@ -127,10 +127,12 @@ TReadingOutcome TMainForm::TakeReading(TCycleKind kind) {
     std::optional<std::string> storeTo;
     if (ChkSaveReading->isChecked())
         storeTo = EdtFileName->text().toStdString();
-    TReadingOutcome outcome = TReadingCycle(*FLink).Run(
-        kind, storeTo, [this](TReadingField field, const std::string& text) {
-            SetDisplay(DisplayOf(field), text);
-        });
+    TReadingOutcome outcome =
+        TReadingCycle(*FLink, GetSharing())
+            .Run(kind, storeTo, [this](TReadingField field, const std::string& text) {
+                SetDisplay(DisplayOf(field), text);
+            });
+    ShowSharingNotices(outcome.SharingNotices);
     if (outcome.Taken)
         AddReadingToChart();
     return outcome;
@@ -202,6 +204,7 @@ void TMainForm::EnablePanels(bool enabled) {
 
 void TMainForm::CmbModelChange() {
     const int index = CmbModel->currentIndex();
+    FSharingModel = -1;
     const bool ethernet = index == 0;
     const bool serial = index >= 1 && index <= 3;
     for (QWidget* entry : std::initializer_list<QWidget*>{EdtIP, LblIP, EdtPort, LblPort,

@@ -45,8 +45,12 @@ std::vector<std::string> TReadingSharing::Share(TDmSQMBase& link, double nelm) {
         Link = &link;
         const TSkyglowResult result = Writer->Write(reading);
         Link = nullptr;
-        if (!result.Notice.empty())
+        if (result.Stored && SkyglowFailing)
+            notices.push_back("Readings are written to the skyglow file " + result.FileName +
+                              " again.");
+        if (!result.Notice.empty() && !(SkyglowFailing && !result.Stored))
             notices.push_back(result.Notice);
+        SkyglowFailing = !result.Stored;
     }
     if (Publisher) {
         Publisher->Publish(reading);

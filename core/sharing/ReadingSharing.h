@@ -40,10 +40,12 @@ public:
     // Shares the link's current reading; call it while the link is still connected, so that
     // a new skyglow file can ask the meter for its calibration. Returns what the user should
     // be told (empty when all went well); never throws for a failure of the file or broker.
+    // A skyglow file that keeps failing is told of once, and again when it works once more.
     std::vector<std::string> Share(TDmSQMBase& link, double nelm);
 
 private:
     std::unique_ptr<TSkyglowWriter> Writer;
     std::unique_ptr<TMqttPublisher> Publisher;
     TDmSQMBase* Link = nullptr; // during Share, for the calibration
+    bool SkyglowFailing = false;
 };

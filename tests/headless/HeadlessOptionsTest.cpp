@@ -37,6 +37,45 @@ TEST(HeadlessOptions, EveryOptionIsTakenWithItsValueNextOrAfterAnEqualsSign) {
     EXPECT_TRUE(ParseHeadlessOptions({"-h"}).Help);
 }
 
+TEST(HeadlessOptions, SharingAndSiteOptionsOverrideTheSavedSettings) {
+    const THeadlessOptions options =
+        ParseHeadlessOptions({"--skyglow", "/srv/sky", "--mqtt", "[::1]:1884", "--mqtt-prefix",
+                              "obs/roof", "--mqtt-credentials=/etc/nightlux/mqtt", "--mqtt-ca",
+                              "ca.pem", "--position", "52.25, -7.11, 30", "--site", " Roof "});
+    TSharingSetup setup;
+    setup.Skyglow.Folder = "/saved";
+    setup.Mqtt.Host = "saved";
+    setup.Mqtt.Port = 1999;
+    setup.Mqtt.TopicPrefix = "saved";
+    ApplySharingOptions(options, setup);
+    EXPECT_EQ(setup.Skyglow.Folder, "/srv/sky");
+    EXPECT_EQ(setup.Mqtt.Host, "::1");
+    EXPECT_EQ(setup.Mqtt.Port, 1884);
+    EXPECT_EQ(setup.Mqtt.TopicPrefix, "obs/roof");
+    EXPECT_EQ(setup.Mqtt.CredentialsFile, "/etc/nightlux/mqtt");
+    EXPECT_EQ(setup.Mqtt.CaFile, "ca.pem");
+    ASSERT_TRUE(options.Position);
+    EXPECT_EQ(options.Position->Latitude, 52.25);
+    EXPECT_EQ(options.Position->Longitude, -7.11);
+    EXPECT_EQ(options.Position->Elevation, 30.0);
+    EXPECT_EQ(options.SiteName, "Roof");
+
+    // A broker named without a port gets the usual one, not the saved one.
+    ApplySharingOptions(ParseHeadlessOptions({"--mqtt", "other"}), setup);
+    EXPECT_EQ(setup.Mqtt.Port, TMqttSettings::DefaultPort);
+}
+
+TEST(HeadlessOptions, EphemerisTakesAnOptionalDate) {
+    using namespace std::chrono;
+    const THeadlessOptions bare = ParseHeadlessOptions({"--ephemeris", "--position", "1,2"});
+    EXPECT_TRUE(bare.Ephemeris);
+    EXPECT_FALSE(bare.EphemerisDate);
+    EXPECT_EQ(ParseHeadlessOptions({"--ephemeris", "2026-12-09"}).EphemerisDate,
+              year(2026) / December / 9);
+    EXPECT_EQ(ParseHeadlessOptions({"--ephemeris=2100-12-31"}).EphemerisDate,
+              year(2100) / December / 31);
+}
+
 TEST(HeadlessOptions, ModelsByShortNameOrListText) {
     EXPECT_EQ(ModelIndexOf("LE"), 0);
     EXPECT_EQ(ModelIndexOf("lr"), 1);
@@ -89,7 +128,38 @@ INSTANTIATE_TEST_SUITE_P(
         TRefusedRow{"CountZero",
                     {"--every", "1", "--count", "0"},
                     "Count must be a whole number of at least 1."},
-        TRefusedRow{"CountWithoutPeriod", {"--count", "2"}, "Option --count needs --every."}),
+        TRefusedRow{"CountWithoutPeriod", {"--count", "2"}, "Option --count needs --every."},
+        TRefusedRow{"PositionWithoutLongitude",
+                    {"--position", "52.25"},
+                    "The position \"52.25\" is not LAT,LON or LAT,LON,ELEV (degrees north, "
+                    "degrees east, metres)."},
+        TRefusedRow{"LatitudeBeyondThePole",
+                    {"--position=91,0"},
+                    "The latitude 91 is outside -90 to 90 degrees."},
+        TRefusedRow{"BlankSiteName", {"--site", "  "}, "The site name is empty."},
+        TRefusedRow{"BrokerWithoutHost",
+                    {"--mqtt", ":1883"},
+                    "The MQTT broker \":1883\" has no host name."},
+        TRefusedRow{"BrokerPortOutOfRange",
+                    {"--mqtt", "broker:70000"},
+                    "The MQTT port \"70000\" is not a number from 1 to 65535."},
+        TRefusedRow{"EmptySkyglowFolder",
+                    {"--skyglow="},
+                    "Option --skyglow needs a value that is not empty."},
+        TRefusedRow{"WildcardInPrefix",
+                    {"--mqtt-prefix", "sky/#"},
+                    "The topic prefix 'sky/#' holds a wildcard (+ or #)."},
+        TRefusedRow{"NoSuchDate",
+                    {"--ephemeris", "2026-02-30"},
+                    "The date '2026-02-30' is not a date from 1900-01-01 to 2100-12-31 written "
+                    "YYYY-MM-DD."},
+        TRefusedRow{"DateInAnotherForm",
+                    {"--ephemeris=09/12/2026"},
+                    "The date '09/12/2026' is not a date from 1900-01-01 to 2100-12-31 written "
+                    "YYYY-MM-DD."},
+        TRefusedRow{"EphemerisWithReadings",
+                    {"--ephemeris", "--every", "5"},
+                    "Option --ephemeris reads no meter: it takes only --position and --site."}),
     RowName());
 
 // The window's entry checks, as the command line meets them.

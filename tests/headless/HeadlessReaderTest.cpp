@@ -9,8 +9,14 @@
 #include "tests/support/TempFolder.h"
 #include "tools/sim/TcpMeterServer.h"
 
+#include <algorithm>
+#include <arpa/inet.h>
+#include <filesystem>
 #include <gtest/gtest.h>
+#include <netinet/in.h>
 #include <sstream>
+#include <sys/socket.h>
+#include <unistd.h>
 
 namespace {
 
@@ -120,6 +126,172 @@ TEST_F(HeadlessReader, OutputThatCannotBeWrittenFailsTheRun) {
     Out.setstate(std::ios::badbit);
     EXPECT_EQ(Run({}), 1);
     EXPECT_EQ(Err.str(), "Could not write the reading to the standard output.\n");
+}
+
+} // namespace
+
+namespace {
+
+// --ephemeris needs no meter; the test's zone is pinned so the local times are known.
+class HeadlessEphemeris : public HeadlessReader {
+protected:
+    int RunEphemeris(std::vector<std::string> args) {
+        args.insert(args.begin(), "--ephemeris");
+        return RunHeadlessReader(args, Home.File("nightlux.ini"), Out, Err, Waiter);
+    }
+
+    std::string Line(const std::string& name) const {
+        const std::string text = Out.str();
+        const std::size_t at = text.find("\n" + name + ": ");
+        if (at == std::string::npos)
+            return "(missing)";
+        const std::size_t from = at + name.size() + 3;
+        return text.substr(from, text.find('\n', from) - from);
+    }
+
+    TScopedEnv Zone{"TZ", "UTC0"};
+};
+
+TEST_F(HeadlessEphemeris, PrintsTheNightsEventsInLocalTime) {
+    ASSERT_EQ(RunEphemeris({"2026-12-09", "--position", "52,0", "--site", "Green"}), 0)
+        << Err.str();
+    EXPECT_EQ(Out.str().rfind("Night: 2026-12-09 to 2026-12-10\nSite: Green\n"
+                              "Position: 52,0,0\nSunset: ",
+                              0),
+              0u)
+        << Out.str();
+    // The Sun's events in their order, each a local clock time.
+    const char* const names[] = {
+        "Sunset",        "Civil dusk", "Nautical dusk", "Astronomical dusk", "Astronomical dawn",
+        "Nautical dawn", "Civil dawn", "Sunrise"};
+    std::vector<std::string> times;
+    for (const char* name : names) {
+        times.push_back(Line(name));
+        EXPECT_EQ(times.back().size(), 5u) << name << ": " << times.back();
+    }
+    EXPECT_EQ(times.front().substr(0, 3), "15:"); // about 15:50 at 52 degrees north
+    EXPECT_EQ(times.back().substr(0, 3), "07:");  // about 07:55
+    EXPECT_NE(Line("Moonrise"), "(missing)");
+    EXPECT_NE(Line("Moonset"), "(missing)");
+    EXPECT_EQ(Line("Moon illuminated at midnight").size(), 4u) << Out.str();
+    EXPECT_EQ(Err.str(), "");
+
+    // Two hours east of the zone above, every clock time moves by two hours.
+    const std::string utcSunset = times.front();
+    const TScopedEnv east("TZ", "EET-2");
+    Out.str("");
+    ASSERT_EQ(RunEphemeris({"2026-12-09", "--position", "52,0"}), 0);
+    EXPECT_EQ(Line("Sunset"), "17:" + utcSunset.substr(3));
+}
+
+TEST_F(HeadlessEphemeris, PolarDayAndNightAreSaidInWords) {
+    ASSERT_EQ(RunEphemeris({"2026-06-21", "--position", "78,15"}), 0);
+    EXPECT_EQ(Line("Sunset"), "none (polar day: the Sun stays up all night)");
+    EXPECT_EQ(Line("Astronomical dusk"),
+              "none (the Sun stays less than 18 degrees below the horizon)");
+    Out.str("");
+    ASSERT_EQ(RunEphemeris({"2026-12-21", "--position", "78,15"}), 0);
+    EXPECT_EQ(Line("Sunrise"), "none (polar night: the Sun stays down from noon to noon)");
+    EXPECT_EQ(Line("Civil dawn"),
+              "none (the Sun stays more than 6 degrees below the horizon from noon to noon)");
+}
+
+TEST_F(HeadlessEphemeris, TheSavedSiteServesAndOptionsOverrideIt) {
+    WriteBytes(Home.File("nightlux.ini"),
+               "[Site]\r\nName=Roof\r\nLatitude=-33.9\r\nLongitude=18.4\r\nElevation=10\r\n");
+    ASSERT_EQ(RunEphemeris({"2026-12-09"}), 0) << Err.str();
+    EXPECT_NE(Out.str().find("\nSite: Roof\nPosition: -33.9,18.4,10\n"), std::string::npos)
+        << Out.str();
+    Out.str("");
+    ASSERT_EQ(RunEphemeris({"2026-12-09", "--position", "10,20", "--site", "Field"}), 0);
+    EXPECT_NE(Out.str().find("\nSite: Field\nPosition: 10,20,0\n"), std::string::npos) << Out.str();
+}
+
+TEST_F(HeadlessEphemeris, AMissingOrBrokenSiteIsRefusedClearly) {
+    EXPECT_EQ(RunEphemeris({}), 2);
+    EXPECT_EQ(Err.str(), "nightlux-read: No site is known: give --position LAT,LON[,ELEV], or "
+                         "enter the site in the Nightlux window (Sharing...).\n");
+    EXPECT_EQ(Out.str(), "");
+    Err.str("");
+    WriteBytes(Home.File("nightlux.ini"), "[Site]\r\nLatitude=north\r\nLongitude=0\r\n");
+    EXPECT_EQ(RunEphemeris({}), 2);
+    EXPECT_NE(Err.str().find("the latitude \"north\" is not a number"), std::string::npos)
+        << Err.str();
+    // A position on the command line replaces the broken one.
+    Err.str("");
+    EXPECT_EQ(RunEphemeris({"--position", "0,0"}), 0);
+    EXPECT_EQ(Err.str(), "");
+}
+
+// Sharing follows each good reading, and its failures never fail the reading.
+TEST_F(HeadlessReader, ReadingsAreSharedToTheNightsSkyglowFile) {
+    const std::string folder = Home.File("sky");
+    std::filesystem::create_directory(folder);
+    ASSERT_EQ(Run({"--skyglow", folder, "--position", "52,0,10", "--site", "Roof", "--file",
+                   Home.File("readings.txt")}),
+              0)
+        << Err.str();
+    EXPECT_EQ(Err.str(), "");
+    std::vector<std::filesystem::path> files;
+    for (const auto& entry : std::filesystem::directory_iterator(folder))
+        files.push_back(entry.path());
+    ASSERT_EQ(files.size(), 1u);
+    EXPECT_TRUE(files[0].filename().string().ends_with("_SQM-LE-Roof.dat")) << files[0];
+    const std::string skyglow = ReadBytes(files[0].string());
+    EXPECT_NE(skyglow.find("# Position (lat, lon, elev(m)): 52, 0, 10\r\n"), std::string::npos)
+        << skyglow;
+    EXPECT_NE(ReadBytes(Home.File("readings.txt")), "");
+}
+
+TEST_F(HeadlessReader, ASkyglowFolderThatCannotBeWrittenLosesNoReading) {
+    WriteBytes(Home.File("not-a-folder"), "x");
+    EXPECT_EQ(Run({"--skyglow", Home.File("not-a-folder"), "--every-seconds", "1", "--count", "2",
+                   "--csv", "--file", Home.File("readings.txt")}),
+              0);
+    // Both readings are printed and stored; the skyglow failure is told once.
+    const std::string stored = ReadBytes(Home.File("readings.txt"));
+    EXPECT_EQ(std::count(stored.begin(), stored.end(), '\n'), 4) << stored;
+    const std::string printed = Out.str();
+    EXPECT_EQ(std::count(printed.begin(), printed.end(), '\n'), 2) << printed;
+    const std::string told = Err.str();
+    EXPECT_EQ(std::count(told.begin(), told.end(), '\n'), 1) << told;
+    EXPECT_NE(told.find("not-a-folder"), std::string::npos) << told;
+}
+
+// A loopback port that nothing listens on: bound for a moment, then let go.
+std::uint16_t ClosedPort() {
+    const int socket = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof address;
+    EXPECT_EQ(::bind(socket, reinterpret_cast<sockaddr*>(&address), length), 0);
+    EXPECT_EQ(::getsockname(socket, reinterpret_cast<sockaddr*>(&address), &length), 0);
+    ::close(socket);
+    return ntohs(address.sin_port);
+}
+
+TEST_F(HeadlessReader, ABrokerThatIsDownLosesNoReading) {
+    ASSERT_EQ(Run({"--mqtt", "127.0.0.1:" + std::to_string(ClosedPort()), "--every-seconds", "1",
+                   "--count", "3", "--csv", "--file", Home.File("readings.txt")}),
+              0)
+        << Err.str();
+    const std::string stored = ReadBytes(Home.File("readings.txt"));
+    EXPECT_EQ(std::count(stored.begin(), stored.end(), '\n'), 5) << stored;
+    const std::string told = Err.str();
+    EXPECT_LE(std::count(told.begin(), told.end(), '\n'), 1) << told;
+}
+
+TEST_F(HeadlessReader, SharingSettingsThatCannotWorkStopTheRunBeforeAnyReading) {
+    WriteBytes(Home.File("nightlux.ini"), "[MQTT]\r\nHost=127.0.0.1\r\nPort=99999\r\n");
+    EXPECT_EQ(Run({}), 2);
+    EXPECT_NE(Err.str().find("The MQTT port \"99999\""), std::string::npos) << Err.str();
+    EXPECT_EQ(Meter.GetCounts().Connections, 0);
+    Err.str("");
+    std::filesystem::remove(Home.File("nightlux.ini"));
+    EXPECT_EQ(Run({"--mqtt", "127.0.0.1", "--mqtt-credentials", Home.File("missing")}), 2);
+    EXPECT_NE(Err.str().find(Home.File("missing")), std::string::npos) << Err.str();
+    EXPECT_EQ(Meter.GetCounts().Connections, 0);
 }
 
 } // namespace

@@ -7,6 +7,7 @@
 #include "platform/IniFile.h"
 #include "tools/sim/TcpMeterServer.h"
 
+#include <filesystem>
 #include <gtest/gtest.h>
 
 namespace {
@@ -65,6 +66,33 @@ TEST(ReadingSharing, EachReadingGoesToTheNightsFileAndTheBroker) {
     const TParsedSkyglowFile file = ParseSkyglowFile(ReadBytes(folder.File(name)));
     EXPECT_EQ(file.Records.size(), 2u);
     EXPECT_EQ(file.Header[8], "Position (lat, lon, elev(m)): 52.2533, -8.3605, unknown");
+}
+
+TEST(ReadingSharing, ASkyglowFolderThatFailsIsToldOfOncePerOutage) {
+    TTempFolder folder;
+    TSharingSetup setup;
+    setup.Skyglow.Folder = folder.File("sky");
+    setup.DeviceType = "SQM-LE";
+    TTcpMeterServer meter;
+    TDmSQMLE link;
+    link.Host = "127.0.0.1";
+    link.Port = meter.GetPort();
+    link.Timeout = 5000;
+    TReadingSharing sharing(setup);
+    link.Connect();
+    link.ReadUnitInfo();
+    link.ReadReading();
+    // No folder yet: the first failure is told, the next ones are not.
+    const std::vector<std::string> first = sharing.Share(link, 5.2);
+    ASSERT_EQ(first.size(), 1u);
+    EXPECT_NE(first[0].find(folder.File("sky")), std::string::npos) << first[0];
+    EXPECT_TRUE(sharing.Share(link, 5.2).empty());
+    std::filesystem::create_directory(folder.File("sky"));
+    const std::vector<std::string> back = sharing.Share(link, 5.2);
+    ASSERT_EQ(back.size(), 1u);
+    EXPECT_NE(back[0].find(" again."), std::string::npos) << back[0];
+    EXPECT_TRUE(sharing.Share(link, 5.2).empty());
+    link.Disconnect();
 }
 
 TEST(ReadingSharing, NothingSetUpSharesNothing) {
