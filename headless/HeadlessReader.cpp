@@ -150,12 +150,13 @@ std::unique_ptr<TReadingSharing> MakeSharing(const THeadlessOptions& options, co
                                              int modelIndex) {
     try {
         TSharingSetup setup;
-        setup.Site = SiteOf(options, ini);
         setup.Skyglow = ReadSkyglowSettings(ini);
         setup.Mqtt = ReadMqttSettings(ini);
         ApplySharingOptions(options, setup);
+        // The site matters only to what is shared.
         if (!IsSharing(setup))
             return nullptr;
+        setup.Site = SiteOf(options, ini);
         SetDeviceAndVersion(setup, modelIndex);
         return std::make_unique<TReadingSharing>(std::move(setup));
     } catch (const ESiteError& e) {

@@ -288,10 +288,18 @@ TEST_F(HeadlessReader, SharingSettingsThatCannotWorkStopTheRunBeforeAnyReading) 
     EXPECT_NE(Err.str().find("The MQTT port \"99999\""), std::string::npos) << Err.str();
     EXPECT_EQ(Meter.GetCounts().Connections, 0);
     Err.str("");
+    // A broken site stops only a run that shares.
+    WriteBytes(Home.File("nightlux.ini"), "[Site]\r\nLatitude=north\r\nLongitude=0\r\n");
+    EXPECT_EQ(Run({}), 0) << Err.str();
+    EXPECT_EQ(Run({"--skyglow", Home.GetPath()}), 2);
+    EXPECT_NE(Err.str().find("the latitude \"north\" is not a number"), std::string::npos)
+        << Err.str();
+    EXPECT_EQ(Meter.GetCounts().Connections, 1);
+    Err.str("");
     std::filesystem::remove(Home.File("nightlux.ini"));
     EXPECT_EQ(Run({"--mqtt", "127.0.0.1", "--mqtt-credentials", Home.File("missing")}), 2);
     EXPECT_NE(Err.str().find(Home.File("missing")), std::string::npos) << Err.str();
-    EXPECT_EQ(Meter.GetCounts().Connections, 0);
+    EXPECT_EQ(Meter.GetCounts().Connections, 1);
 }
 
 } // namespace
