@@ -7,11 +7,13 @@
 #include "tools/sim/PtyMeter.h"
 #include "tools/sim/TcpMeterServer.h"
 
+#include <algorithm>
 #include <csignal>
 #include <filesystem>
 #include <gtest/gtest.h>
 #include <regex>
 #include <sstream>
+#include <thread>
 
 namespace {
 
@@ -362,6 +364,44 @@ TEST_F(NightluxRead, SigtermDuringAReadingEndsTheRunAfterItWithAWellFormedFile) 
     EXPECT_EQ(child->GetErrors(), "");
     ExpectClosed(meter);
     EXPECT_EQ(meter.GetCounts().Connections, 2);
+}
+
+TEST_F(NightluxRead, KilledRepeatedlyDuringContinuousReadingLeavesOnlyWholeLines) {
+    const TTcpMeterServer meter(SteadyMeter());
+    const std::string file = Home.File("night.csv");
+    std::vector<std::string> args = Tcp(meter);
+    args.insert(args.end(), {"--every-seconds", "1", "--file", file});
+    const auto lineEnds = [&] {
+        const std::string bytes = ReadBytes(file);
+        return std::count(bytes.begin(), bytes.end(), '\n');
+    };
+    // Killed at once, then at varied instants after the file has grown.
+    const std::chrono::milliseconds delays[] = {0ms, 0ms, 5ms, 50ms, 150ms, 300ms, 600ms, 900ms};
+    for (const auto delay : delays) {
+        const auto before = lineEnds();
+        const auto child = Start(args);
+        if (delay > 0ms || before > 0) {
+            ASSERT_TRUE(WaitFor([&] { return lineEnds() > before; }, 20s));
+            std::this_thread::sleep_for(delay);
+        }
+        child->Signal(SIGKILL);
+        ASSERT_EQ(child->Wait(20s), 128 + SIGKILL);
+        // The next run's first reading falls in a later second than every stored one.
+        const auto killed =
+            std::chrono::floor<std::chrono::seconds>(std::chrono::system_clock::now());
+        ASSERT_TRUE(WaitFor([&] { return std::chrono::system_clock::now() >= killed + 1s; }, 5s));
+    }
+
+    const std::vector<std::string> lines = Lines(ReadBytes(file), "\r\n");
+    ASSERT_GE(lines.size(), 2U + 6U);
+    EXPECT_TRUE(lines[0].starts_with("Produced by Nightlux ")) << lines[0];
+    EXPECT_EQ(lines[1], HeaderColumns);
+    for (std::size_t i = 2; i < lines.size(); ++i) {
+        EXPECT_TRUE(std::regex_match(lines[i], RecordLine)) << lines[i];
+        if (i > 2) {
+            EXPECT_LT(lines[i - 1].substr(0, 19), lines[i].substr(0, 19)) << "a record twice";
+        }
+    }
 }
 
 TEST_F(NightluxRead, SigintWhileWaitingForTheNextReadingEndsTheRunAtOnce) {
