@@ -169,6 +169,7 @@ int RunHeadlessReader(const std::vector<std::string>& args, const std::string& s
     THeadlessOptions options;
     TConnectionEntries connection;
     bool nothingSaved = false;
+    std::optional<std::string> unreadable;
     try {
         options = ParseHeadlessOptions(args);
         if (options.Help) {
@@ -176,6 +177,7 @@ int RunHeadlessReader(const std::vector<std::string>& args, const std::string& s
             return out ? 0 : 1;
         }
         const TIniFile ini(settingsFile);
+        unreadable = ini.UnreadableReason();
         nothingSaved = ini.ReadString("SQM", "Config-1", "").empty();
         connection = ConnectionEntriesFromRecord(ReadSavedConfig(ini));
         ApplyOptions(options, connection);
@@ -192,6 +194,11 @@ int RunHeadlessReader(const std::vector<std::string>& args, const std::string& s
         return 1;
     }
     if (!link) {
+        if (unreadable) {
+            err << "nightlux-read: Could not read the settings file " << settingsFile << ": "
+                << *unreadable << ".\nTry 'nightlux-read --help'." << std::endl;
+            return 2;
+        }
         err << refusal << std::endl;
         if (nothingSaved && !options.Host)
             err << "No meter has been saved yet (the Nightlux window saves the one it reads when "

@@ -4,13 +4,18 @@
 #include "headless/HeadlessReader.h"
 
 #include "headless/StopSignals.h"
+#include "platform/IniFile.h"
 #include "platform/SystemTime.h"
 #include "tests/support/ScopedEnv.h"
 #include "tests/support/TempFolder.h"
 #include "tools/sim/TcpMeterServer.h"
 
+#include <algorithm>
+#include <filesystem>
+#include <functional>
 #include <gtest/gtest.h>
 #include <sstream>
+#include <sys/stat.h>
 
 namespace {
 
@@ -120,6 +125,43 @@ TEST_F(HeadlessReader, OutputThatCannotBeWrittenFailsTheRun) {
     Out.setstate(std::ios::badbit);
     EXPECT_EQ(Run({}), 1);
     EXPECT_EQ(Err.str(), "Could not write the reading to the standard output.\n");
+}
+
+} // namespace
+
+namespace {
+
+// Without --host the saved record is needed: a settings file that cannot be read is named,
+// with the reason, instead of the message about the empty address it reads as.
+TEST(HeadlessReaderSettings, AnUnreadableSettingsFileIsNamedWithTheReason) {
+    const struct {
+        const char* Name;
+        std::function<void(const std::string&)> Make;
+        std::string Reason;
+    } cases[] = {
+        {"Folder", [](const std::string& n) { std::filesystem::create_directory(n); },
+         "Is a directory"},
+        {"Fifo", [](const std::string& n) { ASSERT_EQ(::mkfifo(n.c_str(), 0644), 0); },
+         "not a regular file"},
+        {"PastTheSizeLimit",
+         [](const std::string& n) {
+             WriteBytes(n, "[SQM]\nConfig-1=x\n");
+             std::filesystem::resize_file(n, TIniFile::MaxFileSize + 1);
+         },
+         "larger than 1024 KiB"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.Name);
+        TTempFolder home;
+        const std::string settings = home.File("nightlux.ini");
+        c.Make(settings);
+        std::ostringstream out, err;
+        TRecordingWaiter waiter;
+        EXPECT_EQ(RunHeadlessReader({}, settings, out, err, waiter), 2);
+        EXPECT_EQ(err.str(), "nightlux-read: Could not read the settings file " + settings + ": " +
+                                 c.Reason + ".\nTry 'nightlux-read --help'.\n");
+        EXPECT_EQ(out.str(), "");
+    }
 }
 
 } // namespace
