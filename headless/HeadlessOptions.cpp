@@ -163,7 +163,9 @@ each. Options override the saved connection:
   --help               show this text
 
 Readings are taken at fixed times from the start (start + k * period); a reading that
-fails is reported on standard error and the next one is still taken at its time.
+fails is reported on standard error and the next one is still taken at its time. Failed
+readings in a row are one outage, reported when it starts (again when its message
+changes) and when the meter answers again.
 
 Exit status: 0 when every reading was taken (and stored, with --file); 1 when a reading
 failed or could not be stored; 2 for a command line or connection entry that cannot be

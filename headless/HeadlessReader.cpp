@@ -80,15 +80,16 @@ private:
         const TReadingOutcome outcome = TReadingCycle(*Link).Run(
             first ? TCycleKind::Single : TCycleKind::Tick, Options.FileName);
         if (!outcome.Taken) {
-            Report(outcome.Message);
+            ReportFailure(outcome.Message);
             return false;
         }
+        ReportRecovery();
         std::string reading;
         try {
             reading =
                 Options.Csv ? ReadingRecordLine(*Link) + "\n" : ReadingFieldLines(outcome.Texts);
         } catch (const std::exception& e) {
-            Report(first ? NotValidReading : e.what());
+            ReportFailure(first ? NotValidReading : e.what());
             return false;
         }
         return Print(reading) && outcome.Stored;
@@ -107,6 +108,24 @@ private:
         return false;
     }
 
+    // A run of failed readings is one outage: reported when it starts and when its message
+    // changes, not on every failed reading.
+    void ReportFailure(const std::string& message) {
+        if (FailedInARow++ == 0 || message != OutageMessage)
+            Report(message);
+        OutageMessage = message;
+    }
+
+    // The end of an outage, once a reading is taken again.
+    void ReportRecovery() {
+        if (FailedInARow == 0)
+            return;
+        Report("The meter answers again, after " + std::to_string(FailedInARow) +
+               (FailedInARow == 1 ? " failed reading." : " failed readings."));
+        FailedInARow = 0;
+        OutageMessage.clear();
+    }
+
     // Continuous readings mark each message with the time, for the night's log.
     void Report(const std::string& message) {
         if (Options.Period)
@@ -120,6 +139,8 @@ private:
     std::ostream& Err;
     TUiSeamsOverride Route;
     bool Printed = false;
+    int FailedInARow = 0;
+    std::string OutageMessage;
 };
 
 // The link for the connection, or the window's message for a refused entry.

@@ -338,7 +338,9 @@ TEST_F(NightluxRead, ContinuousReadingsSurviveAMeterThatMissesOneAnswer) {
     const std::string errors = child->GetErrors();
     EXPECT_TRUE(std::regex_match(
         errors, std::regex(R"(\d{4}-\d\d-\d\d \d\d:\d\d:\d\d: Sky Quality Meter communication )"
-                           R"(error: SQM did not return the requested reading\.\n[^\n]*\n)")))
+                           R"(error: SQM did not return the requested reading\.\n[^\n]*\n)"
+                           R"(\d{4}-\d\d-\d\d \d\d:\d\d:\d\d: The meter answers again, after 1 )"
+                           R"(failed reading\.\n)")))
         << errors;
     EXPECT_EQ(WithoutTimes(child->GetOutput()), EightValues);
     ExpectReadingsFile(ReadBytes(file), 1);
@@ -402,6 +404,52 @@ TEST_F(NightluxRead, KilledRepeatedlyDuringContinuousReadingLeavesOnlyWholeLines
             EXPECT_LT(lines[i - 1].substr(0, 19), lines[i].substr(0, 19)) << "a record twice";
         }
     }
+}
+
+TEST_F(NightluxRead, AUsbMeterWhosePortVanishesAndComesBackIsReadOnThroughTheOutage) {
+    // The port is reached by a link name, as under /dev/serial/by-id, that is pointed at a
+    // new pseudo-terminal when the meter is plugged back.
+    const std::string port = Home.File("ttyMeter");
+    const auto pointPortAt = [&](const std::string& device) {
+        const std::string fresh = port + ".new";
+        std::filesystem::create_symlink(device, fresh);
+        std::filesystem::rename(fresh, port);
+    };
+    auto meter = std::make_unique<TPtyMeter>(SteadyMeter());
+    pointPortAt(meter->DevicePath());
+    const std::string file = Home.File("night.csv");
+    const auto child =
+        Start({"--model", "LU", "--serial", port, "--every-seconds", "1", "--file", file});
+    const auto records = [&] {
+        const std::string bytes = ReadBytes(file);
+        return std::count(bytes.begin(), bytes.end(), '\n');
+    };
+    ASSERT_TRUE(WaitFor([&] { return records() >= 3; }, 20s));
+
+    meter.reset(); // unplugged: the link name points nowhere
+    ASSERT_TRUE(WaitFor([&] { return !child->GetErrors().empty(); }, 20s));
+    // The outage lasts a few periods.
+    const auto unplugged = std::chrono::steady_clock::now();
+    ASSERT_TRUE(WaitFor([&] { return std::chrono::steady_clock::now() >= unplugged + 3s; }, 10s));
+    const auto storedBefore = records();
+
+    meter = std::make_unique<TPtyMeter>(SteadyMeter());
+    pointPortAt(meter->DevicePath());
+    ASSERT_TRUE(WaitFor([&] { return records() >= storedBefore + 2; }, 20s));
+    child->Signal(SIGTERM);
+    EXPECT_EQ(child->Wait(20s), 1) << "a reading failed";
+
+    // The window's two-line message once, then the end of the outage.
+    const std::vector<std::string> errors = Lines(child->GetErrors(), "\n");
+    ASSERT_EQ(errors.size(), 3U) << child->GetErrors();
+    EXPECT_TRUE(errors[0].ends_with(": Sky Quality Meter communication error: Could not connect "
+                                    "with SQM-LU/R."))
+        << errors[0];
+    EXPECT_TRUE(std::regex_match(
+        errors[2], std::regex(R"(\d{4}-\d\d-\d\d \d\d:\d\d:\d\d: The meter answers again, )"
+                              R"(after \d+ failed readings?\.)")))
+        << errors[2];
+    ExpectReadingsFile(ReadBytes(file), Lines(ReadBytes(file), "\r\n").size() - 2);
 }
 
 TEST_F(NightluxRead, SigintWhileWaitingForTheNextReadingEndsTheRunAtOnce) {

@@ -27,11 +27,14 @@ public:
     bool WaitUntil(TClock::time_point time) override {
         Times.push_back(time);
         ++Waits;
+        if (OnWait)
+            OnWait(Waits);
         return !IsStopRequested();
     }
 
     int StopAfter = -1; // the number of waits after which a stop is requested
     int Waits = 0;
+    std::function<void(int waits)> OnWait; // before the reading after that wait
     std::vector<TClock::time_point> Times;
 };
 
@@ -98,6 +101,25 @@ TEST_F(HeadlessReader, LaterConversionErrorsAreReportedAsTheWindowsTicksReportTh
     EXPECT_NE(errors.find("19,53", first), std::string::npos) << errors;
     EXPECT_EQ(Out.str(), "");
     EXPECT_EQ(Meter.GetCounts().Connections, 2);
+}
+
+TEST_F(HeadlessReader, AnOutageIsReportedWhenItStartsAndWhenItEnds) {
+    // Readings 2 to 4 of 6 fail: the meter drops each connection.
+    Waiter.OnWait = [this](int waits) {
+        TMeterOptions options = ManyClients();
+        options.DropConnection = waits >= 1 && waits <= 3;
+        Meter.SetOptions(options);
+    };
+    EXPECT_EQ(Run({"--timeout", "1", "--every-seconds", "1", "--count", "6"}), 1);
+    EXPECT_EQ(Meter.GetCounts().Connections, 6);
+    const std::string errors = Err.str();
+    const std::size_t end = errors.find('\n');
+    ASSERT_NE(end, std::string::npos) << errors;
+    EXPECT_NE(errors.find(": The connection to 127.0.0.1 port "), std::string::npos) << errors;
+    EXPECT_TRUE(errors.substr(end + 1).ends_with(": The meter answers again, after 3 failed "
+                                                 "readings.\n"))
+        << errors;
+    EXPECT_EQ(std::count(errors.begin(), errors.end(), '\n'), 2) << errors;
 }
 
 SYSTEMTIME PinnedClock() {
