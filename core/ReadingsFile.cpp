@@ -9,6 +9,7 @@
 #include "platform/PosixFile.h"
 #include "platform/Text.h"
 
+#include <atomic>
 #include <cerrno>
 #include <cstdio>
 #include <fcntl.h>
@@ -63,63 +64,151 @@ void ReportFailure(const std::string& fileName) {
     ShowMessage("Could not save reading to " + fileName);
 }
 
-// Opens for appending, creating a missing file; created tells whether this call made it.
-bool OpenForAppend(TPosixFile& file, const std::string& fileName, bool& created) {
-    // Non-blocking, so that a FIFO without a reader fails instead of hanging the window.
-    constexpr int flags = O_WRONLY | O_APPEND | O_NOCTTY | O_NONBLOCK;
-    created = file.Open(fileName, flags | O_CREAT | O_EXCL, 0666);
-    if (!created && (errno != EEXIST || !file.Open(fileName, flags | O_CREAT, 0666)))
+// Opens an existing file for appending. Non-blocking while opening, so that a FIFO without a
+// reader fails instead of hanging the window.
+bool OpenForAppend(TPosixFile& file, const std::string& fileName) {
+    if (!file.Open(fileName, O_WRONLY | O_APPEND | O_NOCTTY | O_NONBLOCK))
         return false;
     const int status = ::fcntl(file.Get(), F_GETFL);
     return status >= 0 && ::fcntl(file.Get(), F_SETFL, status & ~O_NONBLOCK) == 0;
 }
 
-// Takes back what a failed write left, so that no torn line stays behind: removes the file
-// this call created, or cuts an existing file back to oldSize (not for a device: -1).
-void TakeBack(TPosixFile& file, const std::string& fileName, bool created, off_t oldSize) {
-    if (created) {
-        ::unlink(fileName.c_str());
-    } else if (oldSize >= 0 && ::ftruncate(file.Get(), oldSize) != 0) {
-        // The failure is reported all the same; nothing more can be done here.
+// One write(2) of all of bytes, so that a process killed at any instant leaves the whole
+// line or none of it. Returns the number of bytes written, -1 on an error.
+ssize_t WriteOnce(const TPosixFile& file, const std::string& bytes) {
+    ssize_t n = 0;
+    do
+        n = ::write(file.Get(), bytes.data(), bytes.size());
+    while (n < 0 && errno == EINTR);
+    return n;
+}
+
+// True when the regular file's last byte is not a line feed, so that the next record must
+// start a line of its own. The descriptor is write-only: the file is read through a second
+// one opened on the same file. A file that cannot be read is taken to end its line.
+bool EndsMidLine(const TPosixFile& file, const struct stat& st) {
+    if (!S_ISREG(st.st_mode) || st.st_size == 0)
+        return false;
+    TPosixFile reader;
+    if (!reader.Open("/proc/self/fd/" + std::to_string(file.Get()), O_RDONLY | O_NOCTTY))
+        return false;
+    char last = '\n';
+    return ::pread(reader.Get(), &last, 1, st.st_size - 1) == 1 && last != '\n';
+}
+
+enum class EAppend { Stored, Missing, Failed };
+
+// Appends record to an existing file. A write that fails partway is cut back, unless
+// another writer appended after it.
+EAppend AppendRecord(const std::string& fileName, const std::string& record) {
+    TPosixFile file;
+    if (!OpenForAppend(file, fileName))
+        return errno == ENOENT ? EAppend::Missing : EAppend::Failed;
+    struct stat st {};
+    if (::fstat(file.Get(), &st) != 0)
+        return EAppend::Failed;
+    const std::string bytes = (EndsMidLine(file, st) ? "\r\n" : "") + record;
+    const ssize_t written = WriteOnce(file, bytes);
+    if (written != static_cast<ssize_t>(bytes.size())) {
+        struct stat now {};
+        if (written > 0 && S_ISREG(st.st_mode) && ::fstat(file.Get(), &now) == 0 &&
+            now.st_size == st.st_size + written && ::ftruncate(file.Get(), st.st_size) != 0) {
+            // The failure is reported all the same; nothing more can be done here.
+        }
+        return EAppend::Failed;
     }
-    file.Close();
+    return file.Close() == 0 ? EAppend::Stored : EAppend::Failed;
+}
+
+std::string FolderOf(const std::string& fileName) {
+    const std::size_t slash = fileName.rfind('/');
+    if (slash == std::string::npos)
+        return ".";
+    return slash == 0 ? "/" : fileName.substr(0, slash);
+}
+
+// Writes bytes to a fresh file of a unique name in fileName's folder, synced and closed.
+// Returns its name, or an empty text when that failed (nothing is left behind).
+std::string WriteTemporary(const std::string& fileName, const std::string& bytes) {
+    static std::atomic<unsigned> counter{0};
+    const std::string folder = FolderOf(fileName);
+    const std::string base = fileName.substr(fileName.rfind('/') + 1);
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        const std::string name = folder + "/." + base + "." + std::to_string(::getpid()) + "." +
+                                 std::to_string(counter++) + ".tmp";
+        TPosixFile file;
+        if (!file.Open(name, O_WRONLY | O_CREAT | O_EXCL | O_NOCTTY, 0666)) {
+            if (errno == EEXIST)
+                continue;
+            return {};
+        }
+        const bool ok = WriteOnce(file, bytes) == static_cast<ssize_t>(bytes.size()) &&
+                        ::fdatasync(file.Get()) == 0 && file.Close() == 0;
+        if (!ok) {
+            ::unlink(name.c_str());
+            return {};
+        }
+        return name;
+    }
+    return {};
+}
+
+enum class ECreate { Stored, Exists, Failed };
+
+// For a file system without hard links: creates the file exclusively and writes it in one
+// write(2); removed again when that fails.
+ECreate CreateInPlace(const std::string& fileName, const std::string& bytes) {
+    TPosixFile file;
+    if (!file.Open(fileName, O_WRONLY | O_CREAT | O_EXCL | O_NOCTTY, 0666))
+        return errno == EEXIST ? ECreate::Exists : ECreate::Failed;
+    if (WriteOnce(file, bytes) == static_cast<ssize_t>(bytes.size()) && file.Close() == 0)
+        return ECreate::Stored;
+    ::unlink(fileName.c_str());
+    return ECreate::Failed;
+}
+
+// Creates the file with the header and the record in it at once: written under a temporary
+// name, then linked into place, so that exactly one of several creators wins.
+ECreate CreateWithRecord(const std::string& fileName, const std::string& bytes) {
+    const std::string temporary = WriteTemporary(fileName, bytes);
+    if (temporary.empty())
+        return ECreate::Failed;
+    const int linked = ::link(temporary.c_str(), fileName.c_str());
+    const int linkError = errno;
+    ::unlink(temporary.c_str());
+    if (linked == 0)
+        return ECreate::Stored;
+    if (linkError == EPERM || linkError == EOPNOTSUPP)
+        return CreateInPlace(fileName, bytes);
+    return linkError == EEXIST ? ECreate::Exists : ECreate::Failed;
 }
 
 bool Save(const std::string& fileName, const TDmSQMBase& link,
           const std::function<std::string()>& build) {
-    const std::string record = ReadingRecordLine(link);
+    const std::string record = FileEncoding(ReadingRecordLine(link)) + "\r\n";
     if (fileName.empty()) {
         ReportFailure(fileName);
         return false;
     }
-    struct stat st {};
-    const bool existed = ::stat(fileName.c_str(), &st) == 0;
-
-    TPosixFile file;
-    bool created = false;
-    if (!OpenForAppend(file, fileName, created)) {
-        ReportFailure(fileName);
-        return false;
+    EAppend appended = AppendRecord(fileName, record);
+    if (appended == EAppend::Missing) {
+        const std::string header = FileEncoding(FieldText("Produced by Nightlux " + build())) +
+                                   "\r\n" + ReadingsFileColumns + "\r\n";
+        switch (CreateWithRecord(fileName, header + record)) {
+        case ECreate::Stored:
+            return true;
+        case ECreate::Exists: // another writer created it first
+            appended = AppendRecord(fileName, record);
+            break;
+        case ECreate::Failed:
+            appended = EAppend::Failed;
+            break;
+        }
     }
-    struct stat opened {};
-    const bool regular = ::fstat(file.Get(), &opened) == 0 && S_ISREG(opened.st_mode);
-
-    std::string bytes;
-    if (!existed)
-        bytes = FileEncoding(FieldText("Produced by Nightlux " + build())) + "\r\n" +
-                ReadingsFileColumns + "\r\n";
-    bytes += FileEncoding(record) + "\r\n";
-
-    if (file.WriteAll(bytes) != 0) {
-        TakeBack(file, fileName, created, regular ? opened.st_size : -1);
-        ReportFailure(fileName);
-        return false;
-    }
-    if (file.Close() != 0) {
-        ReportFailure(fileName);
-        return false;
-    }
-    return true;
+    if (appended == EAppend::Stored)
+        return true;
+    ReportFailure(fileName);
+    return false;
 }
 
 } // namespace

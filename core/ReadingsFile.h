@@ -29,11 +29,19 @@ std::string ReadingRecordLine(const TDmSQMBase& link);
 // record. The record line is built first, so an exception from the link leaves the file
 // untouched.
 //
+// The record is appended with one write(2) to a descriptor opened for appending, so a
+// process killed at any instant leaves the whole line or none of it; when the file's last
+// byte is not a line feed, CR LF goes first so that the record starts a line of its own. A
+// new file appears with its header lines and first record already in it (written under a
+// temporary name in the same folder, then linked into place): of several writers creating
+// it at once exactly one does, the others append to it. An existing file, even an empty
+// one, is only appended to.
+//
 // True when the line was stored. When the file cannot be opened, written or closed (empty
 // name, missing folder, no permission, a folder of that name, a full disk), beeps, shows
-// "Could not save reading to <file name>" and returns false; no folder is created, a file
-// created by this call is removed again and an existing file is cut back to its old length,
-// so no torn line stays behind.
+// "Could not save reading to <file name>" and returns false; no folder is created, no new
+// file is left behind and an existing file is cut back to its old length, so no torn line
+// stays behind.
 bool SaveReadingToFile(const std::string& fileName, const TDmSQMBase& link);
 bool SaveReadingToFile(const std::string& fileName, const TDmSQMBase& link,
                        const TVersionInfo& version);

@@ -278,7 +278,9 @@ Sharing dialog keeps) for one run. A skyglow file or broker that fails never sto
 readings or the readings file; the failure is reported once on standard error.
 
 Readings are taken at fixed times from the start (start + k * period); a reading that
-fails is reported on standard error and the next one is still taken at its time.
+fails is reported on standard error and the next one is still taken at its time. Failed
+readings in a row are one outage, reported when it starts (again when its message
+changes) and when the meter answers again.
 
 Exit status: 0 when every reading was taken (and stored, with --file); 1 when a reading
 failed or could not be stored; 2 for a command line, connection entry, site or sharing

@@ -85,15 +85,16 @@ private:
         for (const std::string& notice : outcome.SharingNotices)
             Report(notice);
         if (!outcome.Taken) {
-            Report(outcome.Message);
+            ReportFailure(outcome.Message);
             return false;
         }
+        ReportRecovery();
         std::string reading;
         try {
             reading =
                 Options.Csv ? ReadingRecordLine(*Link) + "\n" : ReadingFieldLines(outcome.Texts);
         } catch (const std::exception& e) {
-            Report(first ? NotValidReading : e.what());
+            ReportFailure(first ? NotValidReading : e.what());
             return false;
         }
         return Print(reading) && outcome.Stored;
@@ -112,6 +113,24 @@ private:
         return false;
     }
 
+    // A run of failed readings is one outage: reported when it starts and when its message
+    // changes, not on every failed reading.
+    void ReportFailure(const std::string& message) {
+        if (FailedInARow++ == 0 || message != OutageMessage)
+            Report(message);
+        OutageMessage = message;
+    }
+
+    // The end of an outage, once a reading is taken again.
+    void ReportRecovery() {
+        if (FailedInARow == 0)
+            return;
+        Report("The meter answers again, after " + std::to_string(FailedInARow) +
+               (FailedInARow == 1 ? " failed reading." : " failed readings."));
+        FailedInARow = 0;
+        OutageMessage.clear();
+    }
+
     // Continuous readings mark each message with the time, for the night's log.
     void Report(const std::string& message) {
         if (Options.Period)
@@ -126,6 +145,8 @@ private:
     std::ostream& Err;
     TUiSeamsOverride Route;
     bool Printed = false;
+    int FailedInARow = 0;
+    std::string OutageMessage;
 };
 
 // The link for the connection, or the window's message for a refused entry.
@@ -259,6 +280,7 @@ int RunHeadlessReader(const std::vector<std::string>& args, const std::string& s
     TConnectionEntries connection;
     bool nothingSaved = false;
     std::unique_ptr<TReadingSharing> sharing;
+    std::optional<std::string> unreadable;
     try {
         options = ParseHeadlessOptions(args);
         if (options.Help) {
@@ -268,6 +290,7 @@ int RunHeadlessReader(const std::vector<std::string>& args, const std::string& s
         const TIniFile ini(settingsFile);
         if (options.Ephemeris)
             return PrintEphemeris(options, ini, out);
+        unreadable = ini.UnreadableReason();
         nothingSaved = ini.ReadString("SQM", "Config-1", "").empty();
         connection = ConnectionEntriesFromRecord(ReadSavedConfig(ini));
         ApplyOptions(options, connection);
@@ -288,6 +311,11 @@ int RunHeadlessReader(const std::vector<std::string>& args, const std::string& s
         return 1;
     }
     if (!link) {
+        if (unreadable) {
+            err << "nightlux-read: Could not read the settings file " << settingsFile << ": "
+                << *unreadable << ".\nTry 'nightlux-read --help'." << std::endl;
+            return 2;
+        }
         err << refusal << std::endl;
         if (nothingSaved && !options.Host)
             err << "No meter has been saved yet (the Nightlux window saves the one it reads when "

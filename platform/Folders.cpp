@@ -43,6 +43,12 @@ void ForceDirectories(const std::string& name) {
         CannotCreate(name, ENOTDIR);
 }
 
+std::string UsableAccountHome(const std::string& home) {
+    if (home.empty() || home.find_first_not_of('/') == std::string::npos)
+        return {};
+    return DirectoryExists(home) ? home : std::string();
+}
+
 std::string UserConfigFolder() {
     const char* config = std::getenv("XDG_CONFIG_HOME");
     if (config != nullptr && config[0] == '/')
@@ -56,7 +62,7 @@ std::string UserConfigFolder() {
         passwd* found = nullptr;
         if (::getpwuid_r(::getuid(), &entry, buffer.data(), buffer.size(), &found) == 0 &&
             found != nullptr && found->pw_dir != nullptr)
-            home = found->pw_dir;
+            home = UsableAccountHome(found->pw_dir);
     }
     if (home.empty())
         return {};

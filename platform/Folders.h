@@ -12,5 +12,9 @@ void ForceDirectories(const std::string& name);
 
 // The user's configuration folder: $XDG_CONFIG_HOME when it is an absolute path, otherwise
 // ".config" in the home folder ($HOME, or the account's home when HOME is unset or empty).
-// Empty when there is no home folder either. Nothing is created.
+// Empty when there is no home folder either: an account home that is the root folder or
+// does not exist (a system account's "/" or "/nonexistent") counts as none. Nothing is
+// created.
 std::string UserConfigFolder();
+// The account's home folder as UserConfigFolder uses it: empty for "/" or a missing folder.
+std::string UsableAccountHome(const std::string& home);

@@ -80,8 +80,8 @@ std::vector<TNightReading> MergeReadings(const std::vector<TNightReading>& store
     const std::size_t storedCount = merged.size();
     for (const TNightReading& r : SelectNight(session, night)) {
         const auto first = merged.begin();
-        const auto last = first + std::ptrdiff_t(storedCount);
-        const bool held = std::any_of(first, last, [&](const TNightReading& s) {
+        const auto storedEnd = first + std::ptrdiff_t(storedCount);
+        const bool held = std::any_of(first, storedEnd, [&](const TNightReading& s) {
             return s.Time == r.Time && hundredths(s.Magnitude) == hundredths(r.Magnitude);
         });
         if (!held)

@@ -15,6 +15,9 @@
 #include <gtest/gtest.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <vector>
 
 namespace {
 
@@ -88,6 +91,57 @@ TEST_F(ReadingsFileTest, AFileWithLfLineEndsIsAppendedToWithCrLf) {
     WriteBytes(Name, "first\nsecond\n");
     ASSERT_TRUE(SaveReadingToFile(Name, Link, Version));
     EXPECT_EQ(ReadBytes(Name), "first\nsecond\n" + ExampleRecord + "\r\n");
+}
+
+TEST_F(ReadingsFileTest, ARecordAlwaysStartsALineOfItsOwn) {
+    const std::string line = "2017/03/21,21:00:00,19.50,5.2,00001234,00000004,00000003,00000010";
+    const struct {
+        std::string Old, Expected;
+    } cases[] = {
+        {line, line + "\r\n" + ExampleRecord + "\r\n"},
+        {line + "\r", line + "\r\r\n" + ExampleRecord + "\r\n"},
+        {line + "\r\n", line + "\r\n" + ExampleRecord + "\r\n"},
+    };
+    for (const auto& c : cases) {
+        WriteBytes(Name, c.Old);
+        ASSERT_TRUE(SaveReadingToFile(Name, Link, Version));
+        EXPECT_EQ(ReadBytes(Name), c.Expected);
+    }
+}
+
+TEST_F(ReadingsFileTest, OfSeveralWritersCreatingTheFileAtOnceOneWritesTheHeader) {
+    constexpr int Writers = 6;
+    for (int round = 0; round < 20; ++round) {
+        fs::remove(Name);
+        int gate[2];
+        ASSERT_EQ(::pipe(gate), 0);
+        std::vector<pid_t> children;
+        for (int i = 0; i < Writers; ++i) {
+            const pid_t pid = ::fork();
+            ASSERT_GE(pid, 0);
+            if (pid == 0) {
+                ::close(gate[1]);
+                char go = 0;
+                while (::read(gate[0], &go, 1) < 0 && errno == EINTR) {
+                }
+                ::_exit(SaveReadingToFile(Name, Link, Version) ? 0 : 1);
+            }
+            children.push_back(pid);
+        }
+        ::close(gate[0]);
+        ::close(gate[1]); // all writers start now
+        for (const pid_t pid : children) {
+            int status = 0;
+            ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+            EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+        }
+        std::string expected = Header;
+        for (int i = 0; i < Writers; ++i)
+            expected += ExampleRecord + "\r\n";
+        ASSERT_EQ(ReadBytes(Name), expected) << "round " << round;
+        ASSERT_EQ(std::distance(fs::directory_iterator(Folder.GetPath()), {}), 1)
+            << "no temporary file is left";
+    }
 }
 
 TEST_F(ReadingsFileTest, TheSecondIsNotRoundedUp) {
@@ -246,7 +300,7 @@ TEST_F(ReadingsFileTest, ANewFileThatCannotBeWrittenIsRemovedSoTheNextReadingWri
         EXPECT_FALSE(SaveReadingToFile(Name, Link, Version));
     }
     EXPECT_EQ(Ui.Events, Failure(Name));
-    EXPECT_FALSE(fs::exists(Name));
+    EXPECT_TRUE(fs::is_empty(Folder.GetPath())) << "neither the file nor a temporary one";
     ASSERT_TRUE(SaveReadingToFile(Name, Link, Version));
     EXPECT_EQ(ReadBytes(Name), Header + ExampleRecord + "\r\n");
 }

@@ -169,6 +169,24 @@ TEST(SQMConfig, SettingsFileLivesInTheConfigurationFolder) {
     EXPECT_FALSE(DirectoryExists(home.GetPath() + "/Corvatek")) << "nothing is created";
 }
 
+TEST(SQMConfig, AnAccountHomeThatIsTheRootOrMissingGivesNoSettingsFolder) {
+    TTempFolder home;
+    const struct {
+        std::string Home, Usable;
+    } cases[] = {{"/", ""},
+                 {"//", ""},
+                 {"", ""},
+                 {home.File("missing"), ""},
+                 {home.GetPath(), home.GetPath()}};
+    for (const auto& c : cases)
+        EXPECT_EQ(UsableAccountHome(c.Home), c.Usable) << c.Home;
+
+    // Without HOME and XDG_CONFIG_HOME the account's home is used, never "/.config".
+    const TScopedEnv config("XDG_CONFIG_HOME", "");
+    const TScopedEnv unsetHome("HOME", "");
+    EXPECT_FALSE(SettingsFolder().starts_with("/.config")) << SettingsFolder();
+}
+
 TEST(ModelNames, AreTheFourModelsInOrder) {
     EXPECT_EQ(ModelNames(), (std::vector<std::string>{"LE (Ethernet)", "LR (RS-232)", "LU (USB)",
                                                       "LU-DL (USB)"}));

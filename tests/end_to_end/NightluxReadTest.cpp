@@ -7,11 +7,13 @@
 #include "tools/sim/PtyMeter.h"
 #include "tools/sim/TcpMeterServer.h"
 
+#include <algorithm>
 #include <csignal>
 #include <filesystem>
 #include <gtest/gtest.h>
 #include <regex>
 #include <sstream>
+#include <thread>
 
 namespace {
 
@@ -336,7 +338,9 @@ TEST_F(NightluxRead, ContinuousReadingsSurviveAMeterThatMissesOneAnswer) {
     const std::string errors = child->GetErrors();
     EXPECT_TRUE(std::regex_match(
         errors, std::regex(R"(\d{4}-\d\d-\d\d \d\d:\d\d:\d\d: Sky Quality Meter communication )"
-                           R"(error: SQM did not return the requested reading\.\n[^\n]*\n)")))
+                           R"(error: SQM did not return the requested reading\.\n[^\n]*\n)"
+                           R"(\d{4}-\d\d-\d\d \d\d:\d\d:\d\d: The meter answers again, after 1 )"
+                           R"(failed reading\.\n)")))
         << errors;
     EXPECT_EQ(WithoutTimes(child->GetOutput()), EightValues);
     ExpectReadingsFile(ReadBytes(file), 1);
@@ -362,6 +366,90 @@ TEST_F(NightluxRead, SigtermDuringAReadingEndsTheRunAfterItWithAWellFormedFile) 
     EXPECT_EQ(child->GetErrors(), "");
     ExpectClosed(meter);
     EXPECT_EQ(meter.GetCounts().Connections, 2);
+}
+
+TEST_F(NightluxRead, KilledRepeatedlyDuringContinuousReadingLeavesOnlyWholeLines) {
+    const TTcpMeterServer meter(SteadyMeter());
+    const std::string file = Home.File("night.csv");
+    std::vector<std::string> args = Tcp(meter);
+    args.insert(args.end(), {"--every-seconds", "1", "--file", file});
+    const auto lineEnds = [&] {
+        const std::string bytes = ReadBytes(file);
+        return std::count(bytes.begin(), bytes.end(), '\n');
+    };
+    // Killed at once, then at varied instants after the file has grown.
+    const std::chrono::milliseconds delays[] = {0ms, 0ms, 5ms, 50ms, 150ms, 300ms, 600ms, 900ms};
+    for (const auto delay : delays) {
+        const auto before = lineEnds();
+        const auto child = Start(args);
+        if (delay > 0ms || before > 0) {
+            ASSERT_TRUE(WaitFor([&] { return lineEnds() > before; }, 20s));
+            std::this_thread::sleep_for(delay);
+        }
+        child->Signal(SIGKILL);
+        ASSERT_EQ(child->Wait(20s), 128 + SIGKILL);
+        // The next run's first reading falls in a later second than every stored one.
+        const auto killed =
+            std::chrono::floor<std::chrono::seconds>(std::chrono::system_clock::now());
+        ASSERT_TRUE(WaitFor([&] { return std::chrono::system_clock::now() >= killed + 1s; }, 5s));
+    }
+
+    const std::vector<std::string> lines = Lines(ReadBytes(file), "\r\n");
+    ASSERT_GE(lines.size(), 2U + 6U);
+    EXPECT_TRUE(lines[0].starts_with("Produced by Nightlux ")) << lines[0];
+    EXPECT_EQ(lines[1], HeaderColumns);
+    for (std::size_t i = 2; i < lines.size(); ++i) {
+        EXPECT_TRUE(std::regex_match(lines[i], RecordLine)) << lines[i];
+        if (i > 2) {
+            EXPECT_LT(lines[i - 1].substr(0, 19), lines[i].substr(0, 19)) << "a record twice";
+        }
+    }
+}
+
+TEST_F(NightluxRead, AUsbMeterWhosePortVanishesAndComesBackIsReadOnThroughTheOutage) {
+    // The port is reached by a link name, as under /dev/serial/by-id, that is pointed at a
+    // new pseudo-terminal when the meter is plugged back.
+    const std::string port = Home.File("ttyMeter");
+    const auto pointPortAt = [&](const std::string& device) {
+        const std::string fresh = port + ".new";
+        std::filesystem::create_symlink(device, fresh);
+        std::filesystem::rename(fresh, port);
+    };
+    auto meter = std::make_unique<TPtyMeter>(SteadyMeter());
+    pointPortAt(meter->DevicePath());
+    const std::string file = Home.File("night.csv");
+    const auto child =
+        Start({"--model", "LU", "--serial", port, "--every-seconds", "1", "--file", file});
+    const auto records = [&] {
+        const std::string bytes = ReadBytes(file);
+        return std::count(bytes.begin(), bytes.end(), '\n');
+    };
+    ASSERT_TRUE(WaitFor([&] { return records() >= 3; }, 20s));
+
+    meter.reset(); // unplugged: the link name points nowhere
+    ASSERT_TRUE(WaitFor([&] { return !child->GetErrors().empty(); }, 20s));
+    // The outage lasts a few periods.
+    const auto unplugged = std::chrono::steady_clock::now();
+    ASSERT_TRUE(WaitFor([&] { return std::chrono::steady_clock::now() >= unplugged + 3s; }, 10s));
+    const auto storedBefore = records();
+
+    meter = std::make_unique<TPtyMeter>(SteadyMeter());
+    pointPortAt(meter->DevicePath());
+    ASSERT_TRUE(WaitFor([&] { return records() >= storedBefore + 2; }, 20s));
+    child->Signal(SIGTERM);
+    EXPECT_EQ(child->Wait(20s), 1) << "a reading failed";
+
+    // The window's two-line message once, then the end of the outage.
+    const std::vector<std::string> errors = Lines(child->GetErrors(), "\n");
+    ASSERT_EQ(errors.size(), 3U) << child->GetErrors();
+    EXPECT_TRUE(errors[0].ends_with(": Sky Quality Meter communication error: Could not connect "
+                                    "with SQM-LU/R."))
+        << errors[0];
+    EXPECT_TRUE(std::regex_match(
+        errors[2], std::regex(R"(\d{4}-\d\d-\d\d \d\d:\d\d:\d\d: The meter answers again, )"
+                              R"(after \d+ failed readings?\.)")))
+        << errors[2];
+    ExpectReadingsFile(ReadBytes(file), Lines(ReadBytes(file), "\r\n").size() - 2);
 }
 
 TEST_F(NightluxRead, SigintWhileWaitingForTheNextReadingEndsTheRunAtOnce) {

@@ -4,6 +4,7 @@
 #include "headless/HeadlessReader.h"
 
 #include "headless/StopSignals.h"
+#include "platform/IniFile.h"
 #include "platform/SystemTime.h"
 #include "tests/support/ScopedEnv.h"
 #include "tests/support/TempFolder.h"
@@ -12,10 +13,12 @@
 #include <algorithm>
 #include <arpa/inet.h>
 #include <filesystem>
+#include <functional>
 #include <gtest/gtest.h>
 #include <netinet/in.h>
 #include <sstream>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -28,11 +31,14 @@ public:
     bool WaitUntil(TClock::time_point time) override {
         Times.push_back(time);
         ++Waits;
+        if (OnWait)
+            OnWait(Waits);
         return !IsStopRequested();
     }
 
     int StopAfter = -1; // the number of waits after which a stop is requested
     int Waits = 0;
+    std::function<void(int waits)> OnWait; // before the reading after that wait
     std::vector<TClock::time_point> Times;
 };
 
@@ -99,6 +105,25 @@ TEST_F(HeadlessReader, LaterConversionErrorsAreReportedAsTheWindowsTicksReportTh
     EXPECT_NE(errors.find("19,53", first), std::string::npos) << errors;
     EXPECT_EQ(Out.str(), "");
     EXPECT_EQ(Meter.GetCounts().Connections, 2);
+}
+
+TEST_F(HeadlessReader, AnOutageIsReportedWhenItStartsAndWhenItEnds) {
+    // Readings 2 to 4 of 6 fail: the meter drops each connection.
+    Waiter.OnWait = [this](int waits) {
+        TMeterOptions options = ManyClients();
+        options.DropConnection = waits >= 1 && waits <= 3;
+        Meter.SetOptions(options);
+    };
+    EXPECT_EQ(Run({"--timeout", "1", "--every-seconds", "1", "--count", "6"}), 1);
+    EXPECT_EQ(Meter.GetCounts().Connections, 6);
+    const std::string errors = Err.str();
+    const std::size_t end = errors.find('\n');
+    ASSERT_NE(end, std::string::npos) << errors;
+    EXPECT_NE(errors.find(": The connection to 127.0.0.1 port "), std::string::npos) << errors;
+    EXPECT_TRUE(errors.substr(end + 1).ends_with(": The meter answers again, after 3 failed "
+                                                 "readings.\n"))
+        << errors;
+    EXPECT_EQ(std::count(errors.begin(), errors.end(), '\n'), 2) << errors;
 }
 
 SYSTEMTIME PinnedClock() {
@@ -300,6 +325,37 @@ TEST_F(HeadlessReader, SharingSettingsThatCannotWorkStopTheRunBeforeAnyReading) 
     EXPECT_EQ(Run({"--mqtt", "127.0.0.1", "--mqtt-credentials", Home.File("missing")}), 2);
     EXPECT_NE(Err.str().find(Home.File("missing")), std::string::npos) << Err.str();
     EXPECT_EQ(Meter.GetCounts().Connections, 1);
+// Without --host the saved record is needed: a settings file that cannot be read is named,
+// with the reason, instead of the message about the empty address it reads as.
+TEST(HeadlessReaderSettings, AnUnreadableSettingsFileIsNamedWithTheReason) {
+    const struct {
+        const char* Name;
+        std::function<void(const std::string&)> Make;
+        std::string Reason;
+    } cases[] = {
+        {"Folder", [](const std::string& n) { std::filesystem::create_directory(n); },
+         "Is a directory"},
+        {"Fifo", [](const std::string& n) { ASSERT_EQ(::mkfifo(n.c_str(), 0644), 0); },
+         "not a regular file"},
+        {"PastTheSizeLimit",
+         [](const std::string& n) {
+             WriteBytes(n, "[SQM]\nConfig-1=x\n");
+             std::filesystem::resize_file(n, TIniFile::MaxFileSize + 1);
+         },
+         "larger than 1024 KiB"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.Name);
+        TTempFolder home;
+        const std::string settings = home.File("nightlux.ini");
+        c.Make(settings);
+        std::ostringstream out, err;
+        TRecordingWaiter waiter;
+        EXPECT_EQ(RunHeadlessReader({}, settings, out, err, waiter), 2);
+        EXPECT_EQ(err.str(), "nightlux-read: Could not read the settings file " + settings + ": " +
+                                 c.Reason + ".\nTry 'nightlux-read --help'.\n");
+        EXPECT_EQ(out.str(), "");
+    }
 }
 
 } // namespace

@@ -43,4 +43,17 @@ TEST(Folders, ForceDirectoriesFailsWithAReason) {
     EXPECT_THROW(ForceDirectories(folder.File("file")), Exception);
 }
 
+TEST(Folders, AnAccountHomeThatIsTheRootOrMissingIsNone) {
+    TTempFolder home;
+    const struct {
+        std::string Home, Usable;
+    } cases[] = {{"/", ""},
+                 {"//", ""},
+                 {"", ""},
+                 {home.File("missing"), ""},
+                 {home.GetPath(), home.GetPath()}};
+    for (const auto& c : cases)
+        EXPECT_EQ(UsableAccountHome(c.Home), c.Usable) << c.Home;
+}
+
 } // namespace

@@ -199,4 +199,17 @@ TEST_F(SettingsTest, ASignalToQuitClosesTheWindowAndStoresTheSettings) {
     EXPECT_THAT(ReadSettings().toStdString(), testing::HasSubstr("meter.local"));
 }
 
+TEST_F(SettingsTest, RepeatedSignalsCloseTheWindowOnceAndAreIgnoredAfterTheShutdown) {
+    MakeForm();
+    {
+        const TCloseOnSignal closeOnSignal(Form.get());
+        std::raise(SIGTERM);
+        std::raise(SIGINT);
+        ASSERT_TRUE(QTest::qWaitFor([&] { return !Form->isVisible(); }, 5000));
+    }
+    std::raise(SIGTERM); // the process is still here
+    std::raise(SIGHUP);
+    EXPECT_FALSE(Form->isVisible());
+}
+
 } // namespace
