@@ -325,6 +325,8 @@ TEST_F(HeadlessReader, SharingSettingsThatCannotWorkStopTheRunBeforeAnyReading) 
     EXPECT_EQ(Run({"--mqtt", "127.0.0.1", "--mqtt-credentials", Home.File("missing")}), 2);
     EXPECT_NE(Err.str().find(Home.File("missing")), std::string::npos) << Err.str();
     EXPECT_EQ(Meter.GetCounts().Connections, 1);
+}
+
 // Without --host the saved record is needed: a settings file that cannot be read is named,
 // with the reason, instead of the message about the empty address it reads as.
 TEST(HeadlessReaderSettings, AnUnreadableSettingsFileIsNamedWithTheReason) {
