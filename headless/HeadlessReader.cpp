@@ -199,7 +199,7 @@ int PrintEphemeris(const THeadlessOptions& options, const TIniFile& ini, std::os
     }
     if (!site.Position)
         throw ESetupError("No site is known: give --position LAT,LON[,ELEV], or enter the site "
-                          "in the Nightlux window (Sharing...).");
+                          "in the Nightlux window (Ctrl+Shift+S).");
     const TPosition& p = *site.Position;
     const astro::TSite where{p.Latitude, p.Longitude, p.Elevation.value_or(0.0)};
     std::string lines;

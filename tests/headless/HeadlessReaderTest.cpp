@@ -235,7 +235,7 @@ TEST_F(HeadlessEphemeris, TheSavedSiteServesAndOptionsOverrideIt) {
 TEST_F(HeadlessEphemeris, AMissingOrBrokenSiteIsRefusedClearly) {
     EXPECT_EQ(RunEphemeris({}), 2);
     EXPECT_EQ(Err.str(), "nightlux-read: No site is known: give --position LAT,LON[,ELEV], or "
-                         "enter the site in the Nightlux window (Sharing...).\n");
+                         "enter the site in the Nightlux window (Ctrl+Shift+S).\n");
     EXPECT_EQ(Out.str(), "");
     Err.str("");
     WriteBytes(Home.File("nightlux.ini"), "[Site]\r\nLatitude=north\r\nLongitude=0\r\n");
