@@ -120,9 +120,12 @@ TIniText Parse(std::string_view content) {
         std::string_view lineEnd = end == std::string_view::npos ? "" : "\n";
         if (line.ends_with('\r')) {
             line.remove_suffix(1);
-            // A last line without LF gets the file's line end: a CR alone ends no line.
             if (!lineEnd.empty())
                 lineEnd = "\r\n";
+            // A last line without LF gets the file's line end: CRs alone at the very end end
+            // no line and belong to no value.
+            while (lineEnd.empty() && line.ends_with('\r'))
+                line.remove_suffix(1);
         }
         text.Lines.emplace_back(line);
         text.Ends.emplace_back(lineEnd);

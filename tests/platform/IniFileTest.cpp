@@ -191,6 +191,7 @@ INSTANTIATE_TEST_SUITE_P(
         LineEndCase{"ChangedLineKeepsItsEnd", "[SQM]\nTimer=5\r\n", "[SQM]\nTimer=20\r\n"},
         // Found by fuzzing: a CR alone at the very end is no line end of its own.
         LineEndCase{"LastLineEndsInCrAlone", "[SQM]\nA=1\r", "[SQM]\nA=1\nTimer=20\n"},
+        LineEndCase{"LastLineEndsInSeveralCrs", "[SQM]\nA=1\r\r", "[SQM]\nA=1\nTimer=20\n"},
         LineEndCase{"AddedLineTakesTheFirstLinesEnd", "[SQM]\r\nA=1\n",
                     "[SQM]\r\nA=1\nTimer=20\r\n"}),
     RowName());
