@@ -2,6 +2,7 @@
 
 #include "meter/Dm_SQMBase.h"
 #include "platform/Exception.h"
+#include "platform/LocalTime.h"
 #include "platform/NumberConversion.h"
 
 #include <cmath>
@@ -42,19 +43,18 @@ std::string IsoTimeMs(TDateTime value) {
 
 TDateTime UniversalTimeOf(TDateTime localTime) {
     const TDateTimeFields f = DecodeDateTime(localTime);
-    std::tm local{};
-    local.tm_year = f.Year - 1900;
-    local.tm_mon = f.Month - 1;
-    local.tm_mday = f.Day;
-    local.tm_hour = f.Hour;
-    local.tm_min = f.Minute;
-    local.tm_sec = f.Second;
-    local.tm_isdst = -1;
-    const std::time_t seconds = std::mktime(&local);
+    const std::string refusal =
+        "The local time " + IsoTimeMs(localTime) + " cannot be converted to universal time";
+    std::time_t seconds = 0;
+    try {
+        seconds = static_cast<std::time_t>(
+            LocalToUnixTime(f.Year, f.Month, f.Day, f.Hour, f.Minute, f.Second));
+    } catch (const EConvertError&) {
+        throw EConvertError(refusal);
+    }
     std::tm utc{};
-    if (seconds == static_cast<std::time_t>(-1) || gmtime_r(&seconds, &utc) == nullptr)
-        throw EConvertError("The local time " + IsoTimeMs(localTime) +
-                            " cannot be converted to universal time");
+    if (gmtime_r(&seconds, &utc) == nullptr)
+        throw EConvertError(refusal);
     return EncodeDateTime(utc.tm_year + 1900, utc.tm_mon + 1, utc.tm_mday, utc.tm_hour, utc.tm_min,
                           utc.tm_sec > 59 ? 59 : utc.tm_sec, f.Millisecond);
 }
