@@ -75,6 +75,7 @@ TMainForm::TMainForm(QWidget* parent) : QWidget(parent) {
     EdtFileName->setText(SaveDialogFileName);
 
     LoadSettings();
+    PlaceOnScreen();
     BindHandlers();
 }
 

@@ -15,6 +15,7 @@ class QFrame;
 class QLabel;
 class QLineEdit;
 class QPushButton;
+class QScrollArea;
 class QStatusBar;
 class QTimer;
 class TDmSQMBase;
@@ -73,8 +74,10 @@ private:
     void BuildControlPanel();
     void BuildStoragePanel();
     void BuildReadingPanel();
+    void BuildPanelScroller();
     void BuildStatusBar();
     void SetTabOrder();
+    void PlaceOnScreen();
     void ApplyFonts();
     bool CaptionsFit() const;
     void BindHandlers();
@@ -100,6 +103,8 @@ private:
     // True while a read cycle (with any message box it opens) is in progress.
     bool FCycleInProgress = false;
 
+    // Holds the three panels; scrolls them where the screen is too short for the window.
+    QScrollArea* PanelScroller = nullptr;
     QFrame* ControlPanel = nullptr;
     QLabel* LblModel = nullptr;
     QComboBox* CmbModel = nullptr;

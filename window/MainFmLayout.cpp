@@ -14,6 +14,8 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QScreen>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QStatusBar>
 #include <QStyle>
 #include <QTimer>
@@ -98,9 +100,6 @@ void TMainForm::BuildWindow() {
                    Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
     setBackgroundRole(QPalette::Button);
 
-    auto* layout = new QVBoxLayout(this);
-    layout->setContentsMargins(0, 0, 0, 0);
-    layout->setSpacing(0);
     BuildControlPanel();
     BuildStoragePanel();
     BuildReadingPanel();
@@ -109,24 +108,56 @@ void TMainForm::BuildWindow() {
     ControlPanel->setFixedHeight(113);
     StoragePanel->setFixedHeight(72);
     StatusBar->setFixedHeight(19);
-    layout->addWidget(ControlPanel);
-    layout->addWidget(StoragePanel);
-    layout->addWidget(ReadingPanel, 1);
+    SetTabOrder();
+    ApplyFonts();
+    BuildPanelScroller();
+
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    layout->addWidget(PanelScroller, 1);
     layout->addWidget(StatusBar);
 
     Timer = new QTimer(this);
     Timer->setObjectName(QStringLiteral("Timer"));
     Timer->setTimerType(Qt::PreciseTimer);
 
-    SetTabOrder();
-    ApplyFonts();
     resize(528, 524);
-    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
-        // The frame is known only once the window is shown; leave room for a title bar.
-        const int titleBar = style()->pixelMetric(QStyle::PM_TitleBarHeight);
-        setGeometry(
-            OpeningGeometry(size(), QMargins(0, titleBar, 0, 0), screen->availableGeometry()));
-    }
+}
+
+// Once the style is in force, as it sets the scroll bar's width.
+void TMainForm::PlaceOnScreen() {
+    const QScreen* screen = QGuiApplication::primaryScreen();
+    if (!screen)
+        return;
+    QScrollBar* bar = PanelScroller->verticalScrollBar();
+    bar->ensurePolished();
+    const int scrollBarWidth =
+        std::max(bar->sizeHint().width(),
+                 bar->style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, bar));
+    // The frame is known only once the window is shown; leave room for a title bar.
+    const int titleBar = style()->pixelMetric(QStyle::PM_TitleBarHeight);
+    setGeometry(OpeningGeometry(QSize(528, 524), QMargins(0, titleBar, 0, 0),
+                                screen->availableGeometry(), scrollBarWidth));
+}
+
+void TMainForm::BuildPanelScroller() {
+    auto* page = new QWidget;
+    page->setObjectName(QStringLiteral("PanelPage"));
+    auto* layout = new QVBoxLayout(page);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    layout->addWidget(ControlPanel);
+    layout->addWidget(StoragePanel);
+    layout->addWidget(ReadingPanel, 1);
+    // The controls end at 512; the margin beyond absorbs the rounding of fractional scales.
+    page->setMinimumSize(520, 524 - 19);
+
+    PanelScroller = new QScrollArea(this);
+    PanelScroller->setObjectName(QStringLiteral("PanelScroller"));
+    PanelScroller->setFrameShape(QFrame::NoFrame);
+    PanelScroller->setWidgetResizable(true);
+    PanelScroller->setWidget(page);
 }
 
 void TMainForm::BuildControlPanel() {

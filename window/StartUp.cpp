@@ -23,7 +23,9 @@ bool DeclareResolutionAwareness(bool perMonitor) {
     return perMonitor;
 }
 
-QRect OpeningGeometry(QSize size, QMargins frame, QRect available) {
+QRect OpeningGeometry(QSize size, QMargins frame, QRect available, int scrollBarWidth) {
+    if (size.height() + frame.top() + frame.bottom() > available.height())
+        size.rwidth() += scrollBarWidth;
     const QSize fitted = size.boundedTo(available.size().shrunkBy(frame)).expandedTo(QSize(1, 1));
     QRect outer(QPoint(0, 0), fitted.grownBy(frame));
     outer.moveCenter(available.center());

@@ -16,7 +16,9 @@ bool DeclareResolutionAwareness(bool perMonitor);
 
 // Where a window of the given size opens in a screen's free area: centred, with its frame
 // (title bar and borders) inside the area, and made smaller where the area is too small.
-QRect OpeningGeometry(QSize size, QMargins frame, QRect available);
+// A window made shorter scrolls its content, so it is widened by scrollBarWidth where the
+// area allows, to keep the content's full width beside the scroll bar.
+QRect OpeningGeometry(QSize size, QMargins frame, QRect available, int scrollBarWidth = 0);
 
 // Numbers are written and read with "." in every locale: puts the C library's numeric
 // category back to "C" after the window system has set it from the environment.

@@ -50,6 +50,7 @@ struct TOpeningRow {
     QRect Available;
     QMargins Frame;
     QRect Expected;
+    int ScrollBarWidth = 0;
 };
 
 void PrintTo(const TOpeningRow& row, std::ostream* os) {
@@ -60,7 +61,8 @@ class OpeningGeometry : public testing::TestWithParam<TOpeningRow> {};
 
 TEST_P(OpeningGeometry, TheWindowAndItsFrameAreOnTheScreen) {
     const TOpeningRow& row = GetParam();
-    const QRect window = ::OpeningGeometry(QSize(528, 524), row.Frame, row.Available);
+    const QRect window =
+        ::OpeningGeometry(QSize(528, 524), row.Frame, row.Available, row.ScrollBarWidth);
     EXPECT_EQ(window, row.Expected);
     EXPECT_TRUE(row.Available.contains(window.marginsAdded(row.Frame)));
 }
@@ -75,6 +77,13 @@ INSTANTIATE_TEST_SUITE_P(
         // 1024x768 at 144 dpi is 683x512 in the window's units; a panel takes 20 at the top.
         TOpeningRow{"ShorterOnAScaledSmallScreen", QRect(0, 20, 683, 492), QMargins(4, 30, 4, 4),
                     QRect(78, 50, 528, 458)},
+        // A shortened window scrolls its panels: it is widened by the scroll bar.
+        TOpeningRow{"WidenedForItsScrollBar", QRect(0, 20, 683, 492), QMargins(4, 30, 4, 4),
+                    QRect(70, 50, 544, 458), 16},
+        TOpeningRow{"NotWidenedWhereItFits", QRect(0, 0, 1024, 768), QMargins(0, 30, 0, 0),
+                    QRect(248, 137, 528, 524), 16},
+        TOpeningRow{"WidenedNoFurtherThanTheScreen", QRect(0, 0, 536, 300), QMargins(2, 20, 2, 2),
+                    QRect(2, 20, 532, 278), 16},
         TOpeningRow{"NarrowerAndShorter", QRect(0, 0, 400, 300), QMargins(2, 20, 2, 2),
                     QRect(2, 20, 396, 278)}),
     RowName());

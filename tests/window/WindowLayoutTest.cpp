@@ -12,6 +12,8 @@
 #include <QFileInfo>
 #include <QFrame>
 #include <QPushButton>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QStatusBar>
 #include <QStyle>
 #include <gmock/gmock.h>
@@ -140,6 +142,23 @@ TEST_F(WindowLayoutTest, HasItsCaptionClientAreaAndPanels) {
     EXPECT_EQ(Child("StoragePanel")->geometry(), QRect(0, 113, 528, 72));
     EXPECT_EQ(Child("ReadingPanel")->geometry(), QRect(0, 185, 528, 320));
     EXPECT_EQ(Child("StatusBar")->geometry(), QRect(0, 505, 528, 19));
+}
+
+// On a screen too short for the window, the panels keep their places and scroll.
+TEST_F(WindowLayoutTest, AShortenedWindowScrollsItsPanelsToTheLastRow) {
+    Form->resize(544, 400);
+    QCoreApplication::processEvents();
+    auto* scroller = Child<QScrollArea>("PanelScroller");
+    const QRect panel = Child("ReadingPanel")->geometry();
+    EXPECT_EQ(panel.topLeft(), QPoint(0, 185));
+    EXPECT_EQ(panel.height(), 320);
+    EXPECT_GE(panel.width(), 528);
+    EXPECT_EQ(Child("StatusBar")->geometry(), QRect(0, 381, 544, 19));
+    EXPECT_FALSE(scroller->horizontalScrollBar()->isVisible());
+    QWidget* lastRow = Child("BtnHyperlink");
+    scroller->ensureWidgetVisible(lastRow);
+    const QRect shown = QRect(lastRow->mapTo(scroller->viewport(), QPoint(0, 0)), lastRow->size());
+    EXPECT_TRUE(scroller->viewport()->rect().contains(shown));
 }
 
 TEST_F(WindowLayoutTest, SpinnersHaveTheirRangesAndSteps) {
