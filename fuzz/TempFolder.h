@@ -9,16 +9,17 @@
 #include <unistd.h>
 
 // A folder of the fuzz target's own on a memory file system where there is one, removed at
-// exit (the files a run leaves in it are its own business).
+// exit once empty. The name is never destroyed, so that the removal still has it.
 inline const std::string& FuzzFolder() {
-    static const std::string folder = [] {
+    static const std::string& folder = *new std::string([] {
         std::string pattern = ::access("/dev/shm", W_OK) == 0 ? "/dev/shm/nightlux-fuzz-XXXXXX"
                                                               : "/tmp/nightlux-fuzz-XXXXXX";
         if (::mkdtemp(pattern.data()) == nullptr)
             std::abort();
-        std::atexit([] { ::rmdir(FuzzFolder().c_str()); });
         return pattern;
-    }();
+    }());
+    static const bool removedAtExit = std::atexit([] { ::rmdir(folder.c_str()); }) == 0;
+    (void)removedAtExit;
     return folder;
 }
 
