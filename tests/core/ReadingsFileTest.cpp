@@ -181,10 +181,26 @@ INSTANTIATE_TEST_SUITE_P(
                     NumberCase{"Daylight", 0, 25, "0.00", "-13.7", "25.0"}),
     RowName());
 
+// The NELM column holds a number for every magnitude the link accepts, so the file's own
+// reader takes the record back.
+TEST_F(ReadingsFileTest, AMagnitudeFarBelowAnySkyGetsANumberForItsNelm) {
+    SetReading(19.53, 5.3);
+    Link.ReadingReply = "r,-5490.m,0000000012Hz,0000038400c,0000000.083s, 005.3C";
+    EXPECT_EQ(ReadingRecordLine(Link),
+              "2017/03/21,21:30:15,-5490.00,-5503.6,00001234,00000004,00000003,00000010,05.3,,,,");
+}
+
 TEST(Nelm, FollowsTheLimitingMagnitudeFormula) {
     EXPECT_DOUBLE_EQ(ComputeNelm(20.0), 7.93 - 5 * std::log10(std::pow(10.0, 0.316) + 1));
     EXPECT_NEAR(ComputeNelm(18.0), 4.0, 0.05);
     EXPECT_NEAR(ComputeNelm(22.0), 6.6, 0.05);
+}
+
+// Where 10^(4.316 - m / 5) is past the largest double the formula's value is m - 13.65.
+TEST(Nelm, IsFiniteForEveryFiniteMagnitude) {
+    for (const double magnitude : {-1519.0, -1520.0, -5490.0, -99999.0, -1e300})
+        EXPECT_NEAR(ComputeNelm(magnitude), magnitude - 13.65, 1e-9 * std::fabs(magnitude))
+            << magnitude;
 }
 
 struct FieldCase {
