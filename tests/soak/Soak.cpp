@@ -204,8 +204,10 @@ public:
             // columns never arrive.
             return {{ShortSerialOutcome(m), ""}};
         case TFault::Dropped:
+            // The link's trace of the failed flush appears only once the kernel has hung the
+            // port up, which can come just after the read saw the line drop.
             if (plan.Serial)
-                return {{LurNoReply, "COM error 5\n"}};
+                return {{LurNoReply, "COM error 5\n"}, {LurNoReply, ""}};
             return {{"The connection to 127.0.0.1 port " + std::to_string(port) +
                          " was closed by the other side.",
                      ""}};
@@ -339,6 +341,7 @@ int main(int argc, char** argv) {
             if (!meter.WaitUntil([](const auto& c) { return c.OpenConnections == 0; }, 10s)) {
                 outcome.Result += " (and the meter kept the connection)";
             }
+            meter.ForgetReceived();
         }
 
         // A joined thread can stay listed for a moment while the kernel finishes it.
