@@ -54,6 +54,11 @@ TMeterServerCounts TTcpMeterServer::GetCounts() const {
     return Counts;
 }
 
+void TTcpMeterServer::ForgetReceived() {
+    const std::lock_guard guard(Lock);
+    Counts.Received = std::string();
+}
+
 bool TTcpMeterServer::WaitUntil(const std::function<bool(const TMeterServerCounts&)>& condition,
                                 std::chrono::milliseconds timeout) const {
     std::unique_lock guard(Lock);

@@ -37,6 +37,8 @@ public:
     void SetOptions(const TMeterOptions& options);
 
     TMeterServerCounts GetCounts() const;
+    // Empties Received, which otherwise grows with every command of a long run.
+    void ForgetReceived();
     // Waits until the condition holds for the counts; false if it did not within timeout.
     bool WaitUntil(const std::function<bool(const TMeterServerCounts&)>& condition,
                    std::chrono::milliseconds timeout) const;
