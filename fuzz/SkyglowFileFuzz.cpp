@@ -13,6 +13,7 @@
 #include "fuzz/FuzzCheck.h"
 #include "fuzz/TempFolder.h"
 #include "platform/IniFile.h"
+#include "tests/core/sharing/ExampleStation.h"
 
 #include <climits>
 #include <cstddef>
@@ -28,14 +29,7 @@ namespace {
 constexpr const char* Calibration = "c,00000019.96m,0000199.361s, 019.0C,00000008.71m, 020.3C";
 
 TSkyglowSettings StationSettings(const std::string& folder) {
-    TSkyglowSettings s;
-    s.Folder = folder;
-    s.InstrumentId = "Roof east";
-    s.DataSupplier = "Example Astronomy Club";
-    s.License = "ODbL 1.0 http://opendatacommons.org/licenses/odbl/summary/";
-    s.Comments = {"Mounted on a mast, 4 m above the roof", "", "", "", ""};
-    s.CoverOffset = -0.11;
-    s.TimeSynchronization = "NTP";
+    TSkyglowSettings s = ExampleStationSettings(folder);
     s.TimeZone = "Europe/Dublin";
     return s;
 }

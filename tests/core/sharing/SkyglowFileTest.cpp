@@ -1,3 +1,4 @@
+#include "ExampleStation.h"
 #include "SkyglowParser.h"
 #include "core/sharing/SkyglowFormat.h"
 #include "core/sharing/SkyglowWriter.h"
@@ -26,19 +27,6 @@ public:
 private:
     TScopedEnv Env;
 };
-
-TSkyglowSettings StationSettings(const std::string& folder) {
-    TSkyglowSettings s;
-    s.Folder = folder;
-    s.InstrumentId = "Roof east";
-    s.DataSupplier = "Example Astronomy Club";
-    s.License = "ODbL 1.0 http://opendatacommons.org/licenses/odbl/summary/";
-    s.Comments = {"Mounted on a mast, 4 m above the roof", "", "", "", ""};
-    s.CoverOffset = -0.11;
-    s.TimeSynchronization = "NTP";
-    s.TimeZone = "Europe/Berlin";
-    return s;
-}
 
 TSite StationSite() {
     return {"Dark Site", TPosition{52.2533, -8.3605, 80.0}};
@@ -128,7 +116,7 @@ const std::string NightHeader =
     "# END OF HEADER\r\n";
 
 TEST_F(SkyglowNight, WritesTheNightByteForByteAndAStandardReaderReadsItBack) {
-    TSkyglowWriter writer = Writer(StationSettings(Folder.GetPath()));
+    TSkyglowWriter writer = Writer(ExampleStationSettings(Folder.GetPath()));
     for (const auto& reading : {ReadAt(2026, 12, 9, 22, 0, 9), ReadAt(2026, 12, 9, 23, 59, 59),
                                 ReadAt(2026, 12, 10, 3, 15, 0), ReadAt(2026, 12, 10, 11, 59, 59)}) {
         const TSkyglowResult result = writer.Write(reading);
@@ -158,7 +146,7 @@ TEST_F(SkyglowNight, WritesTheNightByteForByteAndAStandardReaderReadsItBack) {
 }
 
 TEST_F(SkyglowNight, NoonStartsTheNextNightsFile) {
-    TSkyglowWriter writer = Writer(StationSettings(Folder.GetPath()));
+    TSkyglowWriter writer = Writer(ExampleStationSettings(Folder.GetPath()));
     ASSERT_TRUE(writer.Write(ReadAt(2026, 12, 10, 11, 59, 59)).Stored);
     const TSkyglowResult next = writer.Write(ReadAt(2026, 12, 10, 12, 0, 0));
     ASSERT_TRUE(next.Stored) << next.Notice;
@@ -169,7 +157,7 @@ TEST_F(SkyglowNight, NoonStartsTheNextNightsFile) {
 }
 
 TEST_F(SkyglowNight, SummerTimeGivesTheUniversalTimeTwoHoursBack) {
-    TSkyglowWriter writer = Writer(StationSettings(Folder.GetPath()));
+    TSkyglowWriter writer = Writer(ExampleStationSettings(Folder.GetPath()));
     const TSkyglowResult result = writer.Write(ReadAt(2026, 7, 1, 23, 30, 0));
     ASSERT_TRUE(result.Stored) << result.Notice;
     const TParsedSkyglowFile parsed = ParseSkyglowFile(ReadBytes(result.FileName));
@@ -178,7 +166,7 @@ TEST_F(SkyglowNight, SummerTimeGivesTheUniversalTimeTwoHoursBack) {
 }
 
 TEST_F(SkyglowNight, ARestartedWriterAppendsToTheNightsFile) {
-    const TSkyglowSettings settings = StationSettings(Folder.GetPath());
+    const TSkyglowSettings settings = ExampleStationSettings(Folder.GetPath());
     ASSERT_TRUE(Writer(settings).Write(ReadAt(2026, 12, 9, 22, 0, 9)).Stored);
     Meter->SetOptions([] {
         TMeterOptions brighter;
@@ -205,7 +193,7 @@ TEST_F(SkyglowNight, AFileWithAnotherHeaderIsLeftAloneAndTheUserTold) {
     const std::string foreign = NightHeader.substr(0, 200) + "\r\n";
     WriteBytes(name, foreign);
 
-    TSkyglowSettings settings = StationSettings(Folder.GetPath());
+    TSkyglowSettings settings = ExampleStationSettings(Folder.GetPath());
     TSkyglowWriter writer = Writer(settings);
     const TSkyglowResult first = writer.Write(ReadAt(2026, 12, 9, 22, 0, 9));
     ASSERT_TRUE(first.Stored) << first.Notice;
@@ -231,14 +219,14 @@ TEST_F(SkyglowNight, ADanglingSymbolicLinkIsNeitherFollowedNorReplaced) {
     const std::string name = Folder.File("20261209_120000_SQM-LE-Dark_Site.dat");
     ASSERT_EQ(::symlink(Folder.File("elsewhere.dat").c_str(), name.c_str()), 0);
     const TSkyglowResult result =
-        Writer(StationSettings(Folder.GetPath())).Write(ReadAt(2026, 12, 9, 22, 0, 9));
+        Writer(ExampleStationSettings(Folder.GetPath())).Write(ReadAt(2026, 12, 9, 22, 0, 9));
     ASSERT_TRUE(result.Stored) << result.Notice;
     EXPECT_EQ(result.FileName, Folder.File("20261209_120000_SQM-LE-Dark_Site_2.dat"));
     EXPECT_FALSE(std::filesystem::exists(Folder.File("elsewhere.dat")));
 }
 
 TEST_F(SkyglowNight, ATornLastLineIsEndedBeforeTheNextRecord) {
-    const TSkyglowSettings settings = StationSettings(Folder.GetPath());
+    const TSkyglowSettings settings = ExampleStationSettings(Folder.GetPath());
     const TSkyglowResult first = Writer(settings).Write(ReadAt(2026, 12, 9, 22, 0, 9));
     ASSERT_TRUE(first.Stored);
     const std::string torn = ReadBytes(first.FileName) + "2026-12-09T21:01";
@@ -273,7 +261,7 @@ TEST_F(SkyglowNight, NothingGivenIsWrittenAsPlaceholders) {
 }
 
 TEST_F(SkyglowNight, ACalibrationThatCannotBeReadLeavesThePlaceholderAndANotice) {
-    TSkyglowWriter writer(StationSettings(Folder.GetPath()), StationSite(), "SQM-LE",
+    TSkyglowWriter writer(ExampleStationSettings(Folder.GetPath()), StationSite(), "SQM-LE",
                           []() -> std::string { throw ESqm("No reply"); });
     const TSkyglowResult result = writer.Write(ReadAt(2026, 12, 9, 22, 0, 9));
     ASSERT_TRUE(result.Stored);
@@ -292,7 +280,7 @@ TEST_F(SkyglowNight, FailuresAreReportedAndLeaveNoTraces) {
     for (const TCase& c :
          {TCase{Folder.File("missing"), "No such file or directory"},
           TCase{aFile, "Not a directory"}, TCase{"", "No folder is set for the skyglow files"}}) {
-        TSkyglowSettings settings = StationSettings(c.Folder);
+        TSkyglowSettings settings = ExampleStationSettings(c.Folder);
         const TSkyglowResult result = Writer(settings).Write(ReadAt(2026, 12, 9, 22, 0, 9));
         EXPECT_FALSE(result.Stored) << c.Folder;
         EXPECT_NE(result.Notice.find(c.Expected), std::string::npos) << result.Notice;
@@ -302,7 +290,7 @@ TEST_F(SkyglowNight, FailuresAreReportedAndLeaveNoTraces) {
 
 // A file that may grow no further: the record that does not fit is taken back whole.
 TEST_F(SkyglowNight, ARecordThatDoesNotFitIsTakenBackWhole) {
-    const TSkyglowSettings settings = StationSettings(Folder.GetPath());
+    const TSkyglowSettings settings = ExampleStationSettings(Folder.GetPath());
     const TSkyglowResult first = Writer(settings).Write(ReadAt(2026, 12, 9, 22, 0, 9));
     ASSERT_TRUE(first.Stored);
     const std::string before = ReadBytes(first.FileName);
