@@ -156,6 +156,8 @@ void TMainForm::BuildPanelScroller() {
     PanelScroller = new QScrollArea(this);
     PanelScroller->setObjectName(QStringLiteral("PanelScroller"));
     PanelScroller->setFrameShape(QFrame::NoFrame);
+    // Only the controls take the focus, the model list first.
+    PanelScroller->setFocusPolicy(Qt::NoFocus);
     PanelScroller->setWidgetResizable(true);
     PanelScroller->setWidget(page);
 }

@@ -205,6 +205,13 @@ TEST_F(WindowLayoutTest, TabOrderFollowsThePanels) {
     EXPECT_EQ(order, expected);
 }
 
+TEST_F(WindowLayoutTest, TheModelListHasTheFocusWhenTheWindowOpens) {
+    QApplication::setActiveWindow(Form.get());
+    QCoreApplication::processEvents();
+    ASSERT_NE(QApplication::focusWidget(), nullptr);
+    EXPECT_EQ(QApplication::focusWidget()->objectName(), "CmbModel");
+}
+
 TEST_F(WindowLayoutTest, ListsHoldTheModelsThePortsAndTheSortedStyles) {
     auto items = [](QComboBox* list) {
         QStringList texts;
