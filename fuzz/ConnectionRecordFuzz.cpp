@@ -12,13 +12,14 @@
 
 #include "core/Sqmconfig.h"
 #include "fuzz/FuzzCheck.h"
+#include "fuzz/FuzzInput.h"
 #include "platform/Text.h"
 
-#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -89,14 +90,8 @@ std::int32_t Number(const std::string& piece, std::int32_t otherwise) {
 }
 
 TSQMConfig RecordOfPieces(const std::uint8_t* data, std::size_t size) {
-    std::array<std::string, 7> pieces;
-    std::size_t field = 0;
-    for (std::size_t i = 0; i < size && field < pieces.size(); ++i) {
-        if (data[i] == 0)
-            ++field;
-        else
-            pieces[field] += static_cast<char>(data[i]);
-    }
+    std::vector<std::string> pieces = PiecesBetweenNuls(data, size);
+    pieces.resize(7);
     TSQMConfig record;
     record.Name = pieces[0];
     record.Model = pieces[1];

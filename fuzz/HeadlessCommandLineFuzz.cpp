@@ -5,6 +5,7 @@
 #include "core/ConnectionEntries.h"
 #include "core/Sqmconfig.h"
 #include "fuzz/FuzzCheck.h"
+#include "fuzz/FuzzInput.h"
 #include "headless/HeadlessOptions.h"
 #include "headless/HeadlessReader.h"
 
@@ -15,13 +16,7 @@
 #include <vector>
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    std::vector<std::string> args(1);
-    for (std::size_t i = 0; i < size; ++i) {
-        if (data[i] == 0)
-            args.emplace_back();
-        else
-            args.back() += static_cast<char>(data[i]);
-    }
+    const std::vector<std::string> args = PiecesBetweenNuls(data, size);
     THeadlessOptions options;
     try {
         options = ParseHeadlessOptions(args);

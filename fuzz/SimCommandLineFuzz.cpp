@@ -3,6 +3,7 @@
 // writes a reading whose fields read back to what it was given.
 
 #include "fuzz/FuzzCheck.h"
+#include "fuzz/FuzzInput.h"
 #include "fuzz/ReadingAccessors.h"
 #include "platform/Exception.h"
 #include "tools/sim/SimCommandLine.h"
@@ -14,13 +15,7 @@
 #include <vector>
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    std::vector<std::string> args(1);
-    for (std::size_t i = 0; i < size; ++i) {
-        if (data[i] == 0)
-            args.emplace_back();
-        else
-            args.back() += static_cast<char>(data[i]);
-    }
+    const std::vector<std::string> args = PiecesBetweenNuls(data, size);
     TSimCommandLine line;
     try {
         line = ParseSimCommandLine(args);

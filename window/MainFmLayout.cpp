@@ -24,6 +24,10 @@
 
 namespace {
 
+// The window's client size at the design's scale, and the status bar's height within it.
+constexpr QSize ClientSize(528, 524);
+constexpr int StatusBarHeight = 19;
+
 template <class Widget>
 Widget* Place(Widget* widget, const char* name, int left, int top, int width, int height) {
     widget->setObjectName(QString::fromLatin1(name));
@@ -107,7 +111,7 @@ void TMainForm::BuildWindow() {
     BuildStatusBar();
     ControlPanel->setFixedHeight(113);
     StoragePanel->setFixedHeight(72);
-    StatusBar->setFixedHeight(19);
+    StatusBar->setFixedHeight(StatusBarHeight);
     SetTabOrder();
     ApplyFonts();
     BuildPanelScroller();
@@ -122,7 +126,7 @@ void TMainForm::BuildWindow() {
     Timer->setObjectName(QStringLiteral("Timer"));
     Timer->setTimerType(Qt::PreciseTimer);
 
-    resize(528, 524);
+    resize(ClientSize);
 }
 
 // Once the style is in force, as it sets the scroll bar's width.
@@ -130,14 +134,10 @@ void TMainForm::PlaceOnScreen() {
     const QScreen* screen = QGuiApplication::primaryScreen();
     if (!screen)
         return;
-    QScrollBar* bar = PanelScroller->verticalScrollBar();
-    bar->ensurePolished();
-    const int scrollBarWidth =
-        std::max(bar->sizeHint().width(),
-                 bar->style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, bar));
+    const int scrollBarWidth = PanelScroller->verticalScrollBar()->sizeHint().width();
     // The frame is known only once the window is shown; leave room for a title bar.
     const int titleBar = style()->pixelMetric(QStyle::PM_TitleBarHeight);
-    setGeometry(OpeningGeometry(QSize(528, 524), QMargins(0, titleBar, 0, 0),
+    setGeometry(OpeningGeometry(ClientSize, QMargins(0, titleBar, 0, 0),
                                 screen->availableGeometry(), scrollBarWidth));
 }
 
@@ -151,7 +151,7 @@ void TMainForm::BuildPanelScroller() {
     layout->addWidget(StoragePanel);
     layout->addWidget(ReadingPanel, 1);
     // The controls end at 512; the margin beyond absorbs the rounding of fractional scales.
-    page->setMinimumSize(520, 524 - 19);
+    page->setMinimumSize(520, ClientSize.height() - StatusBarHeight);
 
     PanelScroller = new QScrollArea(this);
     PanelScroller->setObjectName(QStringLiteral("PanelScroller"));
@@ -291,7 +291,7 @@ QStringList TMainForm::CutCaptions() const {
         if (!label->property("autoSize").toBool())
             continue;
         // A label ends before the next label of its row, or at the window's edge.
-        int limit = 528 - 2;
+        int limit = ClientSize.width() - 2;
         for (QLabel* other : labels)
             if (other != label && other->parentWidget() == label->parentWidget() &&
                 other->property("autoSize").toBool() && other->y() == label->y() &&
