@@ -1,27 +1,17 @@
 #pragma once
 
 #include "fuzz/FuzzCheck.h"
-#include "meter/Dm_SQMBase.h"
 #include "platform/NumberConversion.h"
+#include "tests/support/StoredLink.h"
 
 #include <cmath>
 #include <string>
-
-// A meter link that only holds the replies it is given.
-class TFuzzLink : public TDmSQMBase {
-public:
-    void Connect() override {}
-    void Disconnect() override {}
-    void ReadReading() override {}
-    void ReadUnitInfo() override {}
-    void ReadCalibration() override {}
-};
 
 // Puts the reply through every accessor: a text field is a piece of the reply, a number
 // field is a plain decimal that fits its six columns, and both hold the same for the same
 // reply.
 inline void CheckAccessors(const std::string& reply) {
-    TFuzzLink link;
+    TStoredLink link;
     link.ReadingReply = reply;
     link.UnitInfoReply = reply;
     for (const std::string& field : {link.GetProtocolVersion(), link.GetModelNumber(),

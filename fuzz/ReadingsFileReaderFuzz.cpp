@@ -113,7 +113,7 @@ TDateTime ReadingTime(FuzzedDataProvider& in) {
     return day >= 0 ? day + fraction : day - fraction;
 }
 
-void MakeLink(FuzzedDataProvider& in, TFuzzLink& link) {
+void MakeLink(FuzzedDataProvider& in, TStoredLink& link) {
     const std::string magnitude = Columns(in);
     const std::string temperature = Columns(in);
     link.ReadingReply =
@@ -122,7 +122,7 @@ void MakeLink(FuzzedDataProvider& in, TFuzzLink& link) {
     link.ReadingTime = ReadingTime(in);
 }
 
-TNightReading Expected(const TFuzzLink& link) {
+TNightReading Expected(const TStoredLink& link) {
     const double magnitude = link.GetMagnitude();
     return {LocalTimeOf(link.ReadingTime),
             AsWritten(FormatFixed(magnitude, 2)),
@@ -141,7 +141,7 @@ const TVersionInfo& Version() {
 
 // Appends the link's reading to a file that holds text (none when text is null) and checks
 // what the reader gives back.
-void CheckWriter(const TFuzzLink& link, const TReadingsFileContents* before,
+void CheckWriter(const TStoredLink& link, const TReadingsFileContents* before,
                  std::string_view text) {
     const std::string name = FuzzFolder() + "/readings.csv";
     if (before != nullptr)
@@ -195,7 +195,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     CheckContents(contents, text);
 
     FuzzedDataProvider in(data, size);
-    TFuzzLink link;
+    TStoredLink link;
     MakeLink(in, link);
     CheckWriter(link, &contents, text);
     CheckWriter(link, nullptr, {});

@@ -31,7 +31,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     const double magnitude = m.Magnitude.value_or(19.53);
     const double temperature = m.Temperature.value_or(5.3);
-    TFuzzLink link;
+    TStoredLink link;
     link.ReadingReply = TMeterReplies(m).ReadingLine(magnitude, temperature);
     FUZZ_CHECK(link.ReadingReply.size() == 55);
     if (!m.NonNumeric)
