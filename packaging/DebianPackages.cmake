@@ -20,8 +20,9 @@ set(CPACK_DEBIAN_PACKAGE_MAINTAINER ${NIGHTLUX_PACKAGE_MAINTAINER})
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 
 set(CPACK_DEBIAN_WINDOW_PACKAGE_NAME nightlux)
-# The platform plugins are loaded at run time, so dpkg-shlibdeps cannot see them.
-set(CPACK_DEBIAN_WINDOW_PACKAGE_DEPENDS qt6-qpa-plugins)
+# The platform plugins and libmosquitto are loaded at run time, so dpkg-shlibdeps cannot see
+# them.
+set(CPACK_DEBIAN_WINDOW_PACKAGE_DEPENDS "qt6-qpa-plugins, libmosquitto1")
 set(CPACK_COMPONENT_WINDOW_DESCRIPTION
     "Sky Quality Meter reader
 Nightlux reads a Sky Quality Meter, the outdoor meter that measures the
@@ -34,7 +35,7 @@ This package holds the window. The package nightlux-read reads the meter
 without a display and logs it all night as a service.")
 
 set(CPACK_DEBIAN_HEADLESS_PACKAGE_NAME nightlux-read)
-set(CPACK_DEBIAN_HEADLESS_PACKAGE_DEPENDS adduser)
+set(CPACK_DEBIAN_HEADLESS_PACKAGE_DEPENDS "adduser, libmosquitto1")
 set(CPACK_COMPONENT_HEADLESS_DESCRIPTION
     "Sky Quality Meter reader for the command line and a logging service
 nightlux-read reads a Sky Quality Meter (Ethernet, USB or RS-232) without

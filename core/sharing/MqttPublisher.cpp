@@ -1,10 +1,10 @@
 #include "core/sharing/MqttPublisher.h"
 
+#include "core/sharing/MosquittoLibrary.h"
 #include "core/sharing/MqttMessages.h"
 
 #include <cerrno>
 #include <cstring>
-#include <mosquitto.h>
 #include <unistd.h>
 #include <utility>
 
@@ -13,15 +13,10 @@ namespace {
 constexpr int QualityOfService = 1;
 const std::string Offline = "offline";
 
-void InitLibrary() {
-    static std::once_flag once;
-    std::call_once(once, [] { mosquitto_lib_init(); });
-}
-
 std::string ErrorText(int rc) {
     if (rc == MOSQ_ERR_ERRNO)
         return std::strerror(errno);
-    return mosquitto_strerror(rc);
+    return Mosquitto().Strerror(rc);
 }
 
 } // namespace
@@ -32,26 +27,25 @@ TMqttPublisher::TMqttPublisher(TMqttPublisherOptions options) : Options(std::mov
         throw EMqttError("No MQTT broker is set");
     if (!s.CaFile.empty() && ::access(s.CaFile.c_str(), R_OK) != 0)
         throw EMqttError("Could not read the CA file " + s.CaFile + ": " + std::strerror(errno));
-    InitLibrary();
-    Client = mosquitto_new(nullptr, true, this);
+    Client = Mosquitto().New(nullptr, true, this);
     if (Client == nullptr)
         throw EMqttError("Could not set up the MQTT client: " + std::string(std::strerror(errno)));
-    mosquitto_connect_callback_set(Client, &TMqttPublisher::OnConnect);
-    mosquitto_disconnect_callback_set(Client, &TMqttPublisher::OnDisconnect);
-    mosquitto_publish_callback_set(Client, &TMqttPublisher::OnPublish);
-    mosquitto_log_callback_set(Client, &TMqttPublisher::OnLog);
-    mosquitto_reconnect_delay_set(Client,
+    Mosquitto().ConnectCallbackSet(Client, &TMqttPublisher::OnConnect);
+    Mosquitto().DisconnectCallbackSet(Client, &TMqttPublisher::OnDisconnect);
+    Mosquitto().PublishCallbackSet(Client, &TMqttPublisher::OnPublish);
+    Mosquitto().LogCallbackSet(Client, &TMqttPublisher::OnLog);
+    Mosquitto().ReconnectDelaySet(Client,
                                   static_cast<unsigned>(Options.FirstReconnectDelay.count()),
                                   static_cast<unsigned>(Options.LastReconnectDelay.count()), true);
     int rc = MOSQ_ERR_SUCCESS;
     const TMqttCredentials& c = Options.Credentials;
     if (!c.Username.empty())
-        rc = mosquitto_username_pw_set(Client, c.Username.c_str(),
+        rc = Mosquitto().UsernamePwSet(Client, c.Username.c_str(),
                                        c.Password.empty() ? nullptr : c.Password.c_str());
     if (rc == MOSQ_ERR_SUCCESS && !s.CaFile.empty())
-        rc = mosquitto_tls_set(Client, s.CaFile.c_str(), nullptr, nullptr, nullptr, nullptr);
+        rc = Mosquitto().TlsSet(Client, s.CaFile.c_str(), nullptr, nullptr, nullptr, nullptr);
     if (rc != MOSQ_ERR_SUCCESS) {
-        mosquitto_destroy(Client);
+        Mosquitto().Destroy(Client);
         throw EMqttError("Could not set up the MQTT client: " + ErrorText(rc));
     }
 }
@@ -77,9 +71,9 @@ TMqttPublisher::~TMqttPublisher() {
             Changed.wait_until(lock, deadline, [this] { return InFlight.empty() || !Connected; });
         }
     }
-    mosquitto_disconnect(Client);
-    mosquitto_loop_stop(Client, false);
-    mosquitto_destroy(Client);
+    Mosquitto().Disconnect(Client);
+    Mosquitto().LoopStop(Client, false);
+    Mosquitto().Destroy(Client);
 }
 
 std::string TMqttPublisher::GetTopicPrefix() const {
@@ -100,8 +94,8 @@ void TMqttPublisher::Start(const std::string& serialNumber) {
         LastChange = std::chrono::steady_clock::now();
     }
     const std::string will = AvailabilityTopic(Prefix);
-    const int rc = mosquitto_will_set(Client, will.c_str(), static_cast<int>(Offline.size()),
-                                      Offline.data(), QualityOfService, true);
+    const int rc = Mosquitto().WillSet(Client, will.c_str(), static_cast<int>(Offline.size()),
+                                       Offline.data(), QualityOfService, true);
     if (rc != MOSQ_ERR_SUCCESS) {
         std::lock_guard lock(Lock);
         Notices.push_back("MQTT: the topic prefix \"" + Prefix +
@@ -116,10 +110,10 @@ void TMqttPublisher::Run() {
     std::unique_lock lock(Lock);
     while (!Stopping) {
         lock.unlock();
-        const int rc = mosquitto_connect_async(Client, s.Host.c_str(), s.Port,
-                                               static_cast<int>(Options.KeepAlive.count()));
+        const int rc = Mosquitto().ConnectAsync(Client, s.Host.c_str(), s.Port,
+                                                static_cast<int>(Options.KeepAlive.count()));
         if (rc == MOSQ_ERR_SUCCESS) {
-            mosquitto_loop_start(Client);
+            Mosquitto().LoopStart(Client);
             lock.lock();
             break;
         }
@@ -148,8 +142,9 @@ void TMqttPublisher::Run() {
 
 bool TMqttPublisher::Send(const std::string& topic, const std::string& payload, bool retain) {
     int mid = 0;
-    const int rc = mosquitto_publish(Client, &mid, topic.c_str(), static_cast<int>(payload.size()),
-                                     payload.data(), QualityOfService, retain);
+    const int rc =
+        Mosquitto().Publish(Client, &mid, topic.c_str(), static_cast<int>(payload.size()),
+                            payload.data(), QualityOfService, retain);
     if (rc != MOSQ_ERR_SUCCESS)
         return false;
     std::lock_guard lock(Lock);
@@ -214,7 +209,7 @@ void TMqttPublisher::OnLog(mosquitto*, void* self, int level, const char* text) 
 
 void TMqttPublisher::HandleConnect(int rc) {
     if (rc != 0) {
-        ReportOutage(std::string("refused: ") + mosquitto_connack_string(rc));
+        ReportOutage(std::string("refused: ") + Mosquitto().ConnackString(rc));
         return;
     }
     Send(AvailabilityTopic(Prefix), "online", true);

@@ -121,6 +121,14 @@ TEST_F(NightluxRead, OneReadingOverTcpPrintsTheEightValues) {
     ExpectClosed(meter);
 }
 
+// libmosquitto and the TLS libraries it brings are loaded only by a run that publishes.
+TEST_F(NightluxRead, StartsWithoutTheMqttLibrary) {
+    TChildProcess ldd("/usr/bin/ldd", {NIGHTLUX_READ_PROGRAM}, {}, Home.GetPath());
+    ASSERT_EQ(ldd.Wait(60s), 0) << ldd.GetErrors();
+    EXPECT_NE(ldd.GetOutput().find("libc.so"), std::string::npos) << ldd.GetOutput();
+    EXPECT_EQ(ldd.GetOutput().find("libmosquitto"), std::string::npos) << ldd.GetOutput();
+}
+
 TEST_F(NightluxRead, OneReadingOnAPseudoTerminal) {
     const TPtyMeter meter(SteadyMeter());
     const TResult result = Run({"--model", "LU", "--serial", meter.DevicePath()});

@@ -2,6 +2,7 @@
 
 #include "MosquittoBroker.h"
 #include "SkyglowParser.h"
+#include "core/sharing/MosquittoLibrary.h"
 #include "core/sharing/MqttMessages.h"
 #include "core/sharing/SkyglowWriter.h"
 
@@ -315,6 +316,17 @@ TEST(MqttPublisher, TlsChecksTheBrokerAgainstTheCaFile) {
     EXPECT_FALSE(refused.IsConnected());
     EXPECT_EQ(subscriber.On(State).size(), 1u);
     EXPECT_NE(notices[0].find("certificate verify failed"), std::string::npos) << notices[0];
+}
+
+TEST(MosquittoLibrary, AMissingLibraryIsReportedByName) {
+    try {
+        LoadMosquittoLibrary("libnightlux-no-such-mqtt.so.1");
+        FAIL() << "loaded a library that does not exist";
+    } catch (const EMqttError& e) {
+        EXPECT_TRUE(e.Message().starts_with("MQTT is not available: ")) << e.Message();
+        EXPECT_NE(e.Message().find("libnightlux-no-such-mqtt.so.1"), std::string::npos)
+            << e.Message();
+    }
 }
 
 TEST(MqttPublisher, SettingsThatCanNeverWorkAreRefusedAtOnce) {
