@@ -8,6 +8,7 @@
 
 #include <csignal>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 
 namespace {
@@ -276,6 +277,7 @@ TEST(MqttPublisher, CredentialsFromAFileAreUsedAndARefusalIsReported) {
     // The test's own subscriber signs in too.
     const std::string credentials = folder.File("mqtt-credentials");
     WriteBytes(credentials, "username=station\npassword=s3cret\n");
+    ASSERT_EQ(::chmod(credentials.c_str(), 0600), 0);
 
     TMqttPublisherOptions good = Options(broker.GetPort());
     good.Credentials = ReadMqttCredentials(credentials);
