@@ -62,9 +62,9 @@ TEST(Folders, AnAccountHomeThatIsTheRootOrMissingIsNone) {
 TEST(Folders, WithoutAnyHomeThereIsNoConfigurationFolder) {
     TTempFolder home;
     const TScopedEnv config("XDG_CONFIG_HOME", "");
-    for (const char* homeVariable : {"", nullptr}) {
+    for (const bool unset : {false, true}) {
         const TScopedEnv variable("HOME", "");
-        if (homeVariable == nullptr)
+        if (unset)
             ::unsetenv("HOME");
         for (const std::string& account :
              {std::string("/"), std::string(""), home.File("nonexistent")})
