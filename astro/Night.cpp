@@ -201,7 +201,7 @@ TJde UtToLocal(const TJde& ut) {
     const double days = std::fmax(-2e11, std::fmin(2e11, ut.FJd - UnixEpoch));
     const auto seconds = static_cast<std::int64_t>(
         std::floor((std::isnan(days) ? 2e11 : days) * 86400.0)); // |.| < 2e16
-    return ut + GetUtcOffsetAt(seconds) / 86400.0;
+    return ut + static_cast<double>(GetUtcOffsetAt(seconds)) / 86400.0;
 }
 
 TJde LocalToUt(const TJde& local) {

@@ -37,7 +37,7 @@ std::string ReadingTimeText(TDateTime time, const TRegionalFormats& formats) {
     const TDateTimeFields f = DecodeDateTime(time);
     if (time < 1.0)
         return formats.LongTime(f);
-    const std::string date = formats.ShortDate(f);
+    std::string date = formats.ShortDate(f);
     if (static_cast<double>(time) == std::floor(static_cast<double>(time)))
         return date;
     return date + ' ' + formats.LongTime(f);

@@ -134,8 +134,8 @@ std::string WriteTemporary(const std::string& fileName, const std::string& bytes
     const std::string folder = FolderOf(fileName);
     const std::string base = fileName.substr(fileName.rfind('/') + 1);
     for (int attempt = 0; attempt < 100; ++attempt) {
-        const std::string name = folder + "/." + base + "." + std::to_string(::getpid()) + "." +
-                                 std::to_string(counter++) + ".tmp";
+        std::string name = folder + "/." + base + "." + std::to_string(::getpid()) + "." +
+                           std::to_string(counter++) + ".tmp";
         TPosixFile file;
         if (!file.Open(name, O_WRONLY | O_CREAT | O_EXCL | O_NOCTTY, 0666)) {
             if (errno == EEXIST)

@@ -131,7 +131,8 @@ std::string SettingsFolder() {
 }
 
 std::string SettingsFileName() {
-    return SettingsFolder() + "/nightlux.ini";
+    const std::string folder = SettingsFolder();
+    return folder.empty() ? std::string() : folder + "/nightlux.ini";
 }
 
 TSQMConfig ReadSavedConfig(const TIniFile& ini) {

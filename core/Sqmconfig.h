@@ -40,5 +40,6 @@ TSQMConfig ReadSavedConfig(const TIniFile& ini);
 // default ~/.config) followed by "Corvatek/Nightlux/3.0"; empty when there is no
 // configuration folder. Nothing is created.
 std::string SettingsFolder();
-// SettingsFolder followed by "/nightlux.ini".
+// SettingsFolder followed by "/nightlux.ini"; empty, never "/nightlux.ini", when there is no
+// settings folder (NoConfigFolderMessage says why): the programs refuse to start then.
 std::string SettingsFileName();

@@ -1,5 +1,6 @@
 // A reply line as the Ethernet link receives it: the bytes up to the line end, those above
-// 127 read as '?', then cut into fields and converted.
+// 127 read as '?'. The link takes it only in its layout, and what it takes is what a
+// meter's reply may be (CheckTakenReply); the accessors stay safe on any line.
 
 #include "fuzz/ReadingAccessors.h"
 
@@ -13,5 +14,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (!line.empty() && line.back() == '\r')
         line.pop_back();
     CheckAccessors(line);
+    if (FitsReplyLayout(line))
+        CheckTakenReply(line);
     return 0;
 }

@@ -1,7 +1,8 @@
 // A fixed-length reply as the serial link receives it: bytes in reads of any size, noise
-// before the reply's type letter and comma, a short reply padded with blanks; then cut into
-// fields and converted. The first byte picks the reply kind, each read's size comes from
-// the input too.
+// before the reply's type letter and comma. The link takes the reply only whole, with its
+// CR LF, and in its layout; what it takes is what a meter's reply may be (CheckTakenReply).
+// Whatever arrived, the accessors stay safe on it. The first byte picks the reply kind,
+// each read's size comes from the input too.
 
 #include "fuzz/ReadingAccessors.h"
 #include "meter/ReplyCollector.h"
@@ -35,8 +36,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     FUZZ_CHECK(reply.HasBegun() == (at != std::string::npos));
     if (reply.HasBegun())
         FUZZ_CHECK(reply.GetReply() == arrived.substr(at, kind.Length));
-    std::string padded(reply.GetReply());
-    padded.resize(kind.Length, ' ');
-    CheckAccessors(padded);
+    const std::string received(reply.GetReply());
+    CheckAccessors(received);
+    if (!reply.IsComplete() || !received.ends_with("\r\n"))
+        return 0;
+    const std::string line = received.substr(0, received.size() - 2);
+    if (FitsReplyLayout(line))
+        CheckTakenReply(line);
     return 0;
 }

@@ -12,6 +12,7 @@
 #include "headless/Ephemeris.h"
 #include "headless/StopSignals.h"
 #include "meter/Dm_SQMBase.h"
+#include "platform/Folders.h"
 #include "platform/IniFile.h"
 #include "platform/SystemTime.h"
 #include "platform/Text.h"
@@ -287,6 +288,8 @@ int RunHeadlessReader(const std::vector<std::string>& args, const std::string& s
             out << HeadlessUsage() << std::flush;
             return out ? 0 : 1;
         }
+        if (settingsFile.empty())
+            throw ESetupError(NoConfigFolderMessage());
         const TIniFile ini(settingsFile);
         if (options.Ephemeris)
             return PrintEphemeris(options, ini, out);

@@ -17,8 +17,14 @@ public:
 
 // SIGINT and SIGTERM as a request to stop. While the object lives both signals are
 // blocked, so they never interrupt a read cycle or a write: they stay pending until
-// WaitUntil lets them through, and then end its wait at once. For a single-threaded
-// program; one object at a time.
+// WaitUntil lets them through, and then end its wait at once. One object at a time.
+//
+// The program has threads (the MQTT publisher's), and a signal mask belongs to a thread.
+// The rule they rely on: the stop signals are blocked in every thread, and only the thread
+// that made this object lets them through, inside WaitUntil. So a stop signal is always
+// taken by the waiting thread and always ends its wait. Make the object before any other
+// thread starts (threads inherit the mask of the thread that starts them); a thread that
+// may start otherwise blocks the signals itself, as the MQTT publisher's threads do.
 class TStopSignals : public TStopWaiter {
 public:
     TStopSignals();

@@ -1,5 +1,7 @@
 #include "meter/Dm_SQMLE.h"
 
+#include "meter/ReplyLayout.h"
+
 #include <cerrno>
 #include <chrono>
 
@@ -88,7 +90,11 @@ std::string TDmSQMLE::ReadReplyLine(char type) {
             throw ESqm(NoReply);
         if (line.empty())
             throw ESqm(NoReading);
-        if (line.size() >= 2 && line[0] == type && line[1] == ',')
-            return line;
+        if (line.size() < 2 || line[0] != type || line[1] != ',')
+            continue;
+        // A reply of the command's kind is taken only in its layout.
+        if (!FitsReplyLayout(line))
+            throw ESqm(NoReading);
+        return line;
     }
 }

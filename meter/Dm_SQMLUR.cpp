@@ -1,11 +1,13 @@
 #include "meter/Dm_SQMLUR.h"
 
+#include "meter/ReplyLayout.h"
+
 namespace {
 
-// Whole replies, line end included.
-constexpr int ReadingReplyLength = 57;
-constexpr int UnitInfoReplyLength = 39;
-constexpr int CalibrationReplyLength = 58;
+// A whole reply: its layout and the line end.
+int ReplyLength(char type) {
+    return static_cast<int>(ReplyLayoutLength(type)) + 2;
+}
 
 const char* const NoReply = "SQM-LU/R did not return the requested reading.\n";
 
@@ -35,16 +37,16 @@ void TDmSQMLUR::Disconnect() {
 
 void TDmSQMLUR::ReadReading() {
     ReadingTime = 0.0;
-    ReadReply("rx", ReadingReplyLength, ReadingReply);
+    ReadReply("rx", ReplyLength('r'), ReadingReply);
     ReadingTime = Now();
 }
 
 void TDmSQMLUR::ReadUnitInfo() {
-    ReadReply("ix", UnitInfoReplyLength, UnitInfoReply);
+    ReadReply("ix", ReplyLength('i'), UnitInfoReply);
 }
 
 void TDmSQMLUR::ReadCalibration() {
-    ReadReply("cx", CalibrationReplyLength, CalibrationReply);
+    ReadReply("cx", ReplyLength('c'), CalibrationReply);
 }
 
 void TDmSQMLUR::ReadReply(const char* command, int replyLength, std::string& reply) {
@@ -54,15 +56,16 @@ void TDmSQMLUR::ReadReply(const char* command, int replyLength, std::string& rep
     Serial->ClearReceiver();
     Serial->Send(command, 2);
     try {
-        // Positions the meter never sent read as blanks, so a short reply shows no stray
-        // bytes and its missing number columns fail to convert. The reply starts at its type
-        // letter and comma: noise before it (a USB bridge's first bytes) is dropped.
+        // The reply starts at its type letter and comma: noise before it (a USB bridge's
+        // first bytes) is dropped. It is taken only whole and in its layout, line end
+        // included: a reply cut short, or one that noise on the line has changed, is none.
         std::string buffer(static_cast<std::size_t>(replyLength), ' ');
         const char marker[] = {command[0], ','};
         const int received =
             Serial->ReceiveFrom(std::string_view(marker, 2), buffer.data(), replyLength);
         Serial->ClearReceiver();
-        if (received == 0)
+        const std::string_view line = std::string_view(buffer).substr(0, buffer.size() - 2);
+        if (received != replyLength || !buffer.ends_with("\r\n") || !FitsReplyLayout(line))
             throw ESqm(NoReply);
         reply = std::move(buffer);
     } catch (const ESerial& e) {

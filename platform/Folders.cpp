@@ -49,22 +49,41 @@ std::string UsableAccountHome(const std::string& home) {
     return DirectoryExists(home) ? home : std::string();
 }
 
+namespace {
+
+std::string AccountHome() {
+    std::vector<char> buffer(16384);
+    passwd entry{};
+    passwd* found = nullptr;
+    if (::getpwuid_r(::getuid(), &entry, buffer.data(), buffer.size(), &found) == 0 &&
+        found != nullptr && found->pw_dir != nullptr)
+        return found->pw_dir;
+    return {};
+}
+
+} // namespace
+
 std::string UserConfigFolder() {
+    const char* home = std::getenv("HOME");
+    // The password database is asked only when HOME does not answer.
+    return UserConfigFolder(home != nullptr && home[0] != '\0' ? std::string() : AccountHome());
+}
+
+std::string UserConfigFolder(const std::string& accountHome) {
     const char* config = std::getenv("XDG_CONFIG_HOME");
     if (config != nullptr && config[0] == '/')
         return config;
     std::string home;
-    if (const char* env = std::getenv("HOME"); env != nullptr && env[0] != '\0') {
+    if (const char* env = std::getenv("HOME"); env != nullptr && env[0] != '\0')
         home = env;
-    } else {
-        std::vector<char> buffer(16384);
-        passwd entry{};
-        passwd* found = nullptr;
-        if (::getpwuid_r(::getuid(), &entry, buffer.data(), buffer.size(), &found) == 0 &&
-            found != nullptr && found->pw_dir != nullptr)
-            home = UsableAccountHome(found->pw_dir);
-    }
+    else
+        home = UsableAccountHome(accountHome);
     if (home.empty())
         return {};
     return (home.ends_with('/') ? home : home + '/') + ".config";
+}
+
+std::string NoConfigFolderMessage() {
+    return "There is no folder for the settings: HOME is not set and the account has no home "
+           "folder. Set HOME (or XDG_CONFIG_HOME) to a folder where the settings may be kept.";
 }

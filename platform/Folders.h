@@ -16,5 +16,9 @@ void ForceDirectories(const std::string& name);
 // does not exist (a system account's "/" or "/nonexistent") counts as none. Nothing is
 // created.
 std::string UserConfigFolder();
+// The same with the account's home given (as the password database has it).
+std::string UserConfigFolder(const std::string& accountHome);
+// Why UserConfigFolder() is empty, and which variable to set to give it.
+std::string NoConfigFolderMessage();
 // The account's home folder as UserConfigFolder uses it: empty for "/" or a missing folder.
 std::string UsableAccountHome(const std::string& home);

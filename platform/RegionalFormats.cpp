@@ -44,6 +44,7 @@ std::string ToUtf8(const std::string& text, const char* codeset) {
     if (set == "UTF-8" || set == "ANSI_X3.4-1968")
         return text;
     const iconv_t convert = ::iconv_open("UTF-8", codeset);
+    // NOLINTNEXTLINE(performance-no-int-to-ptr): iconv_open's documented failure value
     if (convert == reinterpret_cast<iconv_t>(-1))
         return text;
     std::string result;

@@ -2,6 +2,7 @@
 
 #include "platform/Exception.h"
 
+#include <cstddef>
 #include <string>
 
 // MQTT settings or credentials that cannot be used; the message says why.
@@ -18,9 +19,13 @@ struct TMqttCredentials {
 
 // A credentials file: "username=NAME" and "password=SECRET" lines, blank lines and lines
 // starting with "#" ignored; the value runs to the line end (CR LF or LF), blanks kept.
-// Raises EMqttError for a file that cannot be read, an unknown or repeated key, and a
-// password without a user name.
+// Raises EMqttError, naming the cause, for a file that cannot be read, that is not a regular
+// file, that is larger than MqttCredentialsSizeLimit or that group or others may read (as
+// ssh refuses such a key: the message gives the chmod that mends it), and for an unknown or
+// repeated key and a password without a user name.
 TMqttCredentials ReadMqttCredentials(const std::string& fileName);
+
+inline constexpr std::size_t MqttCredentialsSizeLimit = 64 * 1024;
 
 // NIGHTLUX_MQTT_USERNAME and NIGHTLUX_MQTT_PASSWORD; raises EMqttError for a password
 // without a user name.

@@ -78,8 +78,8 @@ std::string AvailabilityTopic(const std::string& prefix) {
 std::string StateMessage(const TSharedReading& r, const std::string& model) {
     const TDateTimeFields t = DecodeDateTime(r.UniversalTime);
     char time[40];
-    std::snprintf(time, sizeof time, "%04d-%02d-%02dT%02d:%02d:%02dZ", t.Year, t.Month, t.Day,
-                  t.Hour, t.Minute, t.Second);
+    std::snprintf(time, sizeof time, "%04d-%02d-%02dT%02d:%02d:%02d.%03dZ", t.Year, t.Month, t.Day,
+                  t.Hour, t.Minute, t.Second, t.Millisecond);
     return std::string("{\"time\":\"") + time + "\",\"mpsas\":" + JsonNumber(r.Magnitude, 2) +
            ",\"nelm\":" + JsonNumber(r.Nelm, 1) +
            ",\"temperature\":" + JsonNumber(r.Temperature, 1) +

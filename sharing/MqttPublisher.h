@@ -4,10 +4,10 @@
 #include "sharing/SharedReading.h"
 #include "sharing/SharingSettings.h"
 
-#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <deque>
+#include <memory>
 #include <mutex>
 #include <set>
 #include <string>
@@ -15,6 +15,12 @@
 #include <vector>
 
 struct mosquitto;
+
+// Sole owner of a libmosquitto client: destroys it.
+struct TMosquittoClientDeleter {
+    void operator()(mosquitto* client) const;
+};
+using TMosquittoClient = std::unique_ptr<mosquitto, TMosquittoClientDeleter>;
 
 struct TMqttPublisherOptions {
     TMqttSettings Settings;
@@ -28,6 +34,9 @@ struct TMqttPublisherOptions {
     // Connection attempts wait from the first delay, doubling up to the last.
     std::chrono::seconds FirstReconnectDelay{1};
     std::chrono::seconds LastReconnectDelay{60};
+    // A refusal that only the user can mend (credentials, the broker's certificate) is
+    // retried this seldom.
+    std::chrono::seconds UserFixRetryDelay{600};
     // Readings held while the broker is away; beyond this they are not published.
     std::size_t MaxBacklog = 1000;
 };
@@ -39,8 +48,16 @@ struct TMqttPublisherOptions {
 // <prefix>/availability) and starts connecting. On every connection it publishes "online"
 // (retained) and the discovery configs (retained), then the readings that waited. Readings
 // go out with QoS 1; while the broker is away up to MaxBacklog of them wait. Connections
-// are retried in the background with growing delays. Trouble is reported once per outage
-// through TakeNotices, and so is the return of the broker.
+// are retried in the background with growing delays; a refusal that only the user can mend
+// (the user name and password, the broker's certificate or its name) is told with what to
+// fix and retried every UserFixRetryDelay. Trouble is reported once per outage through
+// TakeNotices, and so is the return of the broker, with the number of readings that were
+// not published when the backlog was full.
+//
+// Threads: the caller's, a connecting thread and libmosquitto's network thread. One lock
+// guards one state (TState); the library is called without it except to send, which keeps
+// readings in order. The publisher's threads block every asynchronous signal, so that a
+// signal meant for the program reaches the thread that waits for it.
 class TMqttPublisher {
 public:
     // Raises EMqttError for options that can never work (no host, a CA file that cannot be
@@ -60,11 +77,29 @@ public:
 
     // The notices gathered since the last call, oldest first.
     std::vector<std::string> TakeNotices();
-    bool IsConnected() const { return Connected.load(); }
+    bool IsConnected() const;
     // The topic prefix, empty before the first reading.
     std::string GetTopicPrefix() const;
 
 private:
+    // Why the broker is away, which says what the notice tells and how soon to retry.
+    enum class TTrouble { None, Unreachable, Credentials, Certificate, HostName };
+
+    struct TState {
+        bool Stopping = false;
+        bool Connected = false;
+        std::chrono::steady_clock::time_point LastChange;
+        std::vector<std::string> Notices;
+        bool OutageReported = false;
+        TTrouble Trouble = TTrouble::None;
+        bool HostNameFailed = false; // the library said so during this attempt
+        std::deque<std::string> Backlog;
+        std::size_t NotPublished = 0; // readings dropped while the backlog was full
+        std::set<int> InFlight;
+        std::set<int> EarlyAcknowledged;
+        std::string LastError; // the library's last error report
+    };
+
     static void OnConnect(mosquitto*, void* self, int rc);
     static void OnDisconnect(mosquitto*, void* self, int rc);
     static void OnPublish(mosquitto*, void* self, int mid);
@@ -77,31 +112,28 @@ private:
     void HandleConnect(int rc);
     void HandleDisconnect(int rc);
     void HandlePublished(int mid);
+    void HandleLog(const char* text);
     // Sends a message with QoS 1 and keeps it in flight until acknowledged; false when the
-    // client has no connection.
+    // client has no connection. Called with the lock held.
     bool Send(const std::string& topic, const std::string& payload, bool retain);
-    void ReportOutage(const std::string& reason);
+    // Tells the outage once, and again when it turns out to be one the user must mend.
+    // Called with the lock held.
+    void ReportOutage(TTrouble trouble, const std::string& reason);
+    // Sets the library's delays before its next attempt: long for a trouble the user must
+    // mend, else the growing ones. Called from the network thread without the lock.
+    void RetryAfter(TTrouble trouble);
+    TTrouble TroubleOf(int connack) const; // with the lock held
+    static bool NeedsUser(TTrouble trouble);
+    std::string OutageNotice(TTrouble trouble, const std::string& reason) const;
     std::string BrokerName() const;
 
-    TMqttPublisherOptions Options;
-    mosquitto* Client = nullptr;
-    std::string Prefix;       // set by Start before the threads run
-    std::string SerialNumber; // of the first reading
+    const TMqttPublisherOptions Options;
+    TMosquittoClient Client;
+    std::string Prefix;       // set by Start before the threads run, then read only
+    std::string SerialNumber; // of the first reading; as Prefix
     std::thread Connector;
-    std::atomic<bool> Connected{false};
-
-    // Keeps readings in order between the caller and the network thread.
-    std::mutex SendLock;
-    std::deque<std::string> Backlog; // guarded by SendLock
 
     mutable std::mutex Lock;
     std::condition_variable Changed;
-    bool Stopping = false;                            // guarded by Lock
-    std::chrono::steady_clock::time_point LastChange; // guarded by Lock
-    std::vector<std::string> Notices;                 // guarded by Lock
-    bool OutageReported = false;                      // guarded by Lock
-    bool BacklogFullReported = false;                 // guarded by Lock
-    std::set<int> InFlight;                           // guarded by Lock
-    std::set<int> EarlyAcknowledged;                  // guarded by Lock
-    std::string LastError; // the library's last error report; guarded by Lock
+    TState State; // guarded by Lock
 };

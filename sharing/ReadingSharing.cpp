@@ -10,7 +10,7 @@ TSharingSetup ReadSharingSetup(const TIniFile& ini) {
     return setup;
 }
 
-TReadingSharing::TReadingSharing(TSharingSetup setup) {
+TReadingSharing::TReadingSharing(const TSharingSetup& setup) {
     if (!setup.Mqtt.Host.empty()) {
         TMqttPublisherOptions options;
         options.Settings = setup.Mqtt;

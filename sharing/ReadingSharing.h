@@ -32,7 +32,7 @@ class TReadingSharing {
 public:
     // Raises EMqttError for MQTT settings or credentials that cannot work (credentials come
     // from the settings' file, else the environment).
-    explicit TReadingSharing(TSharingSetup setup);
+    explicit TReadingSharing(const TSharingSetup& setup);
     ~TReadingSharing();
 
     bool IsActive() const { return Writer || Publisher; }

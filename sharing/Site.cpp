@@ -80,7 +80,7 @@ TPosition ParsePosition(const std::string& text) {
 }
 
 std::string ParseSiteName(const std::string& text) {
-    const std::string name = Trim(text);
+    std::string name = Trim(text);
     if (name.empty())
         throw ESiteError("The site name is empty");
     for (const char c : name)

@@ -14,7 +14,7 @@
 namespace {
 
 constexpr int MaxFilesPerNight = 100;
-constexpr std::size_t HeaderReadLimit = 64 * 1024;
+constexpr std::size_t HeaderReadLimit = std::size_t{64} * 1024;
 constexpr const char* EndOfHeader = "# END OF HEADER";
 
 enum class TOutcome { Done, Missing, Failed };

@@ -4,6 +4,7 @@
 #include "headless/HeadlessReader.h"
 
 #include "headless/StopSignals.h"
+#include "platform/Folders.h"
 #include "platform/IniFile.h"
 #include "platform/SystemTime.h"
 #include "tests/support/ScopedEnv.h"
@@ -72,6 +73,16 @@ TEST_F(HeadlessReader, ReadingsFallDueAtWholePeriodsFromTheStart) {
     EXPECT_EQ(Waiter.Times[1] - Waiter.Times[0], 15min);
     EXPECT_EQ(Waiter.Times[2] - Waiter.Times[1], 15min);
     EXPECT_EQ(Meter.GetCounts().Connections, 4);
+}
+
+// Without a folder for the settings (no HOME, no account home) there is no settings file to
+// read: the run is refused, naming the variable to set.
+TEST_F(HeadlessReader, NoSettingsFolderIsRefused) {
+    EXPECT_EQ(RunHeadlessReader({"--host", "127.0.0.1", "--port", std::to_string(Meter.GetPort())},
+                                "", Out, Err, Waiter),
+              2);
+    EXPECT_EQ(Err.str(), "nightlux-read: " + NoConfigFolderMessage() + "\n");
+    EXPECT_EQ(Meter.GetCounts().Connections, 0);
 }
 
 TEST_F(HeadlessReader, ASingleReadingDoesNotWait) {
@@ -324,6 +335,17 @@ TEST_F(HeadlessReader, SharingSettingsThatCannotWorkStopTheRunBeforeAnyReading) 
     std::filesystem::remove(Home.File("nightlux.ini"));
     EXPECT_EQ(Run({"--mqtt", "127.0.0.1", "--mqtt-credentials", Home.File("missing")}), 2);
     EXPECT_NE(Err.str().find(Home.File("missing")), std::string::npos) << Err.str();
+    // A credentials file that others may read, or that is no file, stops the run too.
+    WriteBytes(Home.File("mqtt"), "username=sky\npassword=s3cret\n");
+    ASSERT_EQ(::chmod(Home.File("mqtt").c_str(), 0644), 0);
+    for (const char* name : {"mqtt", "/dev/zero"}) {
+        Err.str("");
+        const std::string file = name[0] == '/' ? name : Home.File(name);
+        EXPECT_EQ(Run({"--mqtt", "127.0.0.1", "--mqtt-credentials", file}), 2);
+        EXPECT_NE(Err.str().find(name[0] == '/' ? "is not a regular file" : "chmod 600 " + file),
+                  std::string::npos)
+            << Err.str();
+    }
     EXPECT_EQ(Meter.GetCounts().Connections, 1);
 }
 

@@ -334,6 +334,49 @@ TEST(SqmLeFailure, NonNumericReadingIsStoredAndFailsConversion) {
     EXPECT_THROW(link->GetMagnitude(), EConvertError);
 }
 
+// A reply of the command's kind that noise has put out of its layout is a reading the link
+// cannot use: none of its fields is kept.
+struct NoisyReplyCase {
+    const char* Name;
+    std::size_t At;
+    std::size_t Replaces;
+    std::string Noise;
+    bool UnitInfo; // the noise hits the unit information, else the reading
+};
+
+class SqmLeNoisyReply : public testing::TestWithParam<NoisyReplyCase> {};
+
+TEST_P(SqmLeNoisyReply, IsNoReadingAndKeepsNothing) {
+    const NoisyReplyCase& c = GetParam();
+    TMeterOptions options;
+    options.NoiseAt = c.At;
+    options.NoiseReplaces = c.Replaces;
+    options.Noise = c.Noise;
+    TTcpMeterServer meter(options);
+    auto link = LinkWithOldReading(meter.GetPort(), 5000);
+    link->Connect();
+    link->UnitInfoReply = "old";
+    if (c.UnitInfo) {
+        EXPECT_EQ(SqmMessage([&] { link->ReadUnitInfo(); }), Prefix + NoReading);
+        EXPECT_EQ(link->UnitInfoReply, "");
+    } else {
+        EXPECT_EQ(SqmMessage([&] { link->ReadReading(); }), Prefix + NoReading);
+        ExpectNothingKept(*link);
+    }
+    EXPECT_TRUE(link->Tcp.Connected());
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, SqmLeNoisyReply,
+                         testing::Values(NoisyReplyCase{"SerialNumberDigit", 30, 1, "?", true},
+                                         NoisyReplyCase{"ByteAbove127", 33, 1, "\xB6", true},
+                                         NoisyReplyCase{"CommaGained", 20, 0, ",", true},
+                                         NoisyReplyCase{"TemperatureSign", 48, 1, "8", false},
+                                         NoisyReplyCase{"CommaChanged", 22, 1, ";", false},
+                                         NoisyReplyCase{"ByteLost", 40, 1, "", false},
+                                         NoisyReplyCase{"SurplusBeforeTheLineEnd", 55, 0, "0",
+                                                        false}),
+                         RowName());
+
 // Input waiting before a command is not taken for its reply.
 TEST(SqmLeStaleInput, LateReplyToATimedOutCommandIsDiscarded) {
     TMeterOptions late;

@@ -245,7 +245,7 @@ TEST(MeterLinkSilentMeter, GivesUpAfterTheTotalTimeOutKeepingThePortOpen) {
     EXPECT_TRUE(IsHeld(meter.DevicePath()));
 }
 
-TEST(MeterLinkShortReply, EndsHalfASecondAfterTheLastByteAndKeepsTheFullLength) {
+TEST(MeterLinkShortReply, IsNoReadingHalfASecondAfterTheLastByte) {
     TMeterOptions cut = SteadyMeter();
     cut.ShortReply = 20;
     TPtyMeter meter(cut);
@@ -253,15 +253,12 @@ TEST(MeterLinkShortReply, EndsHalfASecondAfterTheLastByteAndKeepsTheFullLength) 
     link.SetComPort(meter.DevicePath());
     link.Connect();
     const auto start = Clock::now();
-    link.ReadReading();
+    EXPECT_EQ(FailureOf<ESqm>([&] { link.ReadReading(); }), NoReading);
     const double seconds = SecondsSince(start);
     EXPECT_GE(seconds, 0.5);
     EXPECT_LT(seconds, 2.5);
-    ASSERT_EQ(link.ReadingReply.size(), 57u);
-    EXPECT_EQ(link.ReadingReply, ReadingReply.substr(0, 20) + std::string(37, ' '));
-    EXPECT_DOUBLE_EQ(link.GetMagnitude(), 19.53);
-    EXPECT_THROW(link.GetTemperature(), EConvertError); // never arrived
-    EXPECT_NE(link.GetReadingTime(), 0.0);
+    EXPECT_EQ(link.ReadingReply, "");
+    EXPECT_EQ(link.GetReadingTime(), 0.0);
 }
 
 TEST(MeterLinkSurplus, IsThrownAwayAndDoesNotDisturbTheNextReply) {
@@ -354,15 +351,104 @@ TEST(MeterLinkNoise, WithoutAReplyIsNoReplyAfterTheTotalTimeOut) {
     EXPECT_EQ(on.Link.GetReadingTime(), 0.0);
 }
 
-TEST(MeterLinkNoise, ShortReplyAfterNoiseEndsAtTheIntervalKeepingTheFullLength) {
+TEST(MeterLinkNoise, ShortReplyAfterNoiseIsNoReading) {
     TMeterOptions cut = SteadyMeter();
     cut.Leading = std::string("\x00\xFE\x00", 3);
     cut.ShortReply = 20;
     MeterLinkWith on(cut);
     on.Link.Connect();
-    on.Link.ReadReading();
-    EXPECT_EQ(on.Link.ReadingReply, ReadingReply.substr(0, 20) + std::string(37, ' '));
-    EXPECT_THROW(on.Link.GetTemperature(), EConvertError);
+    EXPECT_EQ(FailureOf<ESqm>([&] { on.Link.ReadReading(); }), NoReading);
+    EXPECT_EQ(on.Link.ReadingReply, "");
+}
+
+// Noise on the line that reaches into a reply (bytes changed, lost or gained, a marker in
+// the noise before it) leaves a reply out of its layout: no reading, no fields taken.
+struct NoisyLineCase {
+    const char* Name;
+    void (TDmSQMLUR::*Read)();
+    std::string TDmSQMLUR::*Reply;
+    std::function<void(TMeterOptions&)> Noise;
+};
+
+void Replace(TMeterOptions& o, std::size_t at, std::string bytes) {
+    o.NoiseAt = at;
+    o.NoiseReplaces = bytes.size();
+    o.Noise = std::move(bytes);
+}
+
+class MeterLinkNoisyLine : public testing::TestWithParam<NoisyLineCase> {};
+
+TEST_P(MeterLinkNoisyLine, ReplyOutOfItsLayoutIsNoReading) {
+    TMeterOptions noisy = SteadyMeter();
+    GetParam().Noise(noisy);
+    MeterLinkWith on(noisy);
+    on.Link.Connect();
+    (on.Link.*GetParam().Reply) = "old";
+    EXPECT_EQ(FailureOf<ESqm>([&] { (on.Link.*GetParam().Read)(); }), NoReading);
+    EXPECT_EQ(on.Link.*GetParam().Reply, "");
+    EXPECT_EQ(on.Link.GetReadingTime(), 0.0);
+    EXPECT_TRUE(IsHeld(on.Meter.DevicePath())); // the next reading may be clean
+}
+
+const NoisyLineCase NoisyLineCases[] = {
+    {"UnitMarkerInNoiseBefore", &TDmSQMLUR::ReadUnitInfo, &TDmSQMLUR::UnitInfoReply,
+     [](auto& o) { o.Leading = "\xFEi,"; }},
+    {"ReadingMarkerInNoiseBefore", &TDmSQMLUR::ReadReading, &TDmSQMLUR::ReadingReply,
+     [](auto& o) { o.Leading = "r,\x13"; }},
+    {"SerialNumberDigit", &TDmSQMLUR::ReadUnitInfo, &TDmSQMLUR::UnitInfoReply,
+     [](auto& o) { Replace(o, 30, "?"); }},
+    {"ProtocolDigit", &TDmSQMLUR::ReadUnitInfo, &TDmSQMLUR::UnitInfoReply,
+     [](auto& o) { Replace(o, 3, "?"); }},
+    {"CommaBetweenUnitFields", &TDmSQMLUR::ReadUnitInfo, &TDmSQMLUR::UnitInfoReply,
+     [](auto& o) { Replace(o, 28, "0"); }},
+    {"TemperatureSign", &TDmSQMLUR::ReadReading, &TDmSQMLUR::ReadingReply,
+     [](auto& o) { Replace(o, 48, "8"); }},
+    {"MagnitudeSign", &TDmSQMLUR::ReadReading, &TDmSQMLUR::ReadingReply,
+     [](auto& o) { Replace(o, 2, "1"); }},
+    {"MagnitudePointToDigit", &TDmSQMLUR::ReadReading, &TDmSQMLUR::ReadingReply,
+     [](auto& o) { Replace(o, 5, "7"); }},
+    {"UnitLetter", &TDmSQMLUR::ReadReading, &TDmSQMLUR::ReadingReply,
+     [](auto& o) { Replace(o, 54, "c"); }},
+    {"FrequencyByte", &TDmSQMLUR::ReadReading, &TDmSQMLUR::ReadingReply,
+     [](auto& o) { Replace(o, 15, "\xFF"); }},
+    {"CalibrationDigit", &TDmSQMLUR::ReadCalibration, &TDmSQMLUR::CalibrationReply,
+     [](auto& o) { Replace(o, 40, "x"); }},
+    {"ByteLost", &TDmSQMLUR::ReadReading, &TDmSQMLUR::ReadingReply,
+     [](auto& o) {
+         o.NoiseAt = 10;
+         o.NoiseReplaces = 1;
+     }},
+    {"ByteGained", &TDmSQMLUR::ReadReading, &TDmSQMLUR::ReadingReply,
+     [](auto& o) {
+         o.NoiseAt = 50;
+         o.Noise = "7";
+     }},
+    {"ByteGainedInUnitInfo", &TDmSQMLUR::ReadUnitInfo, &TDmSQMLUR::UnitInfoReply,
+     [](auto& o) {
+         o.NoiseAt = 30;
+         o.Noise = ",";
+     }},
+    {"CarriageReturn", &TDmSQMLUR::ReadUnitInfo, &TDmSQMLUR::UnitInfoReply,
+     [](auto& o) { Replace(o, 37, " "); }},
+    {"LineFeed", &TDmSQMLUR::ReadReading, &TDmSQMLUR::ReadingReply,
+     [](auto& o) { Replace(o, 56, std::string(1, '\0')); }},
+};
+
+INSTANTIATE_TEST_SUITE_P(Cases, MeterLinkNoisyLine, testing::ValuesIn(NoisyLineCases), RowName());
+
+// Replies that a meter sends in other weather are taken as they are.
+TEST(MeterLinkLayout, TakesEveryReplyAMeterSends) {
+    for (const auto& [magnitude, temperature] :
+         {std::pair{0.0, 25.0}, {-1.2, -12.5}, {22.0, -0.1}, {9.99, 105.4}}) {
+        TMeterOptions options = SteadyMeter();
+        options.Magnitude = magnitude;
+        options.Temperature = temperature;
+        MeterLinkWith on(options);
+        on.Link.Connect();
+        on.Link.ReadReading();
+        EXPECT_DOUBLE_EQ(on.Link.GetMagnitude(), magnitude);
+        EXPECT_DOUBLE_EQ(on.Link.GetTemperature(), temperature);
+    }
 }
 
 TEST(MeterLinkCommandWrite, FailureReachesTheCallerAsASerialError) {

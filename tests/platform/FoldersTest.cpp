@@ -1,6 +1,7 @@
 #include "platform/Folders.h"
 
 #include "platform/Exception.h"
+#include "tests/support/ScopedEnv.h"
 #include "tests/support/TempFolder.h"
 
 #include <filesystem>
@@ -54,6 +55,30 @@ TEST(Folders, AnAccountHomeThatIsTheRootOrMissingIsNone) {
                  {home.GetPath(), home.GetPath()}};
     for (const auto& c : cases)
         EXPECT_EQ(UsableAccountHome(c.Home), c.Usable) << c.Home;
+}
+
+// HOME unset (or empty) and an account home that is none: no configuration folder, never
+// "/.config"; the message names the variables that give one.
+TEST(Folders, WithoutAnyHomeThereIsNoConfigurationFolder) {
+    TTempFolder home;
+    const TScopedEnv config("XDG_CONFIG_HOME", "");
+    for (const bool unset : {false, true}) {
+        const TScopedEnv variable("HOME", "");
+        if (unset)
+            ::unsetenv("HOME");
+        for (const std::string& account :
+             {std::string("/"), std::string(""), home.File("nonexistent")})
+            EXPECT_EQ(UserConfigFolder(account), "") << account;
+        EXPECT_EQ(UserConfigFolder(home.GetPath()), home.GetPath() + "/.config");
+    }
+    {
+        const TScopedEnv variable("HOME", home.GetPath().c_str());
+        EXPECT_EQ(UserConfigFolder("/"), home.GetPath() + "/.config");
+    }
+    EXPECT_EQ(NoConfigFolderMessage(),
+              "There is no folder for the settings: HOME is not set and the account has no "
+              "home folder. Set HOME (or XDG_CONFIG_HOME) to a folder where the settings may "
+              "be kept.");
 }
 
 } // namespace

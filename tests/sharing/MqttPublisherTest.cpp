@@ -5,10 +5,16 @@
 #include "sharing/MosquittoLibrary.h"
 #include "sharing/MqttMessages.h"
 #include "sharing/SkyglowWriter.h"
+#include "tools/sim/LoopbackSocket.h"
 
+#include <atomic>
 #include <csignal>
 #include <gtest/gtest.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
+#include <thread>
 
 namespace {
 
@@ -80,8 +86,13 @@ bool WaitForNotice(TMqttPublisher& publisher, const std::string& text,
 }
 
 TEST(MqttMessages, StateAndDiscoveryPayloads) {
-    EXPECT_EQ(StateOf(0), "{\"time\":\"2026-12-09T21:00:09Z\",\"mpsas\":19.54,\"nelm\":5.2,"
+    EXPECT_EQ(StateOf(0), "{\"time\":\"2026-12-09T21:00:09.000Z\",\"mpsas\":19.54,\"nelm\":5.2,"
                           "\"temperature\":5.3,\"serial\":\"5533\",\"model\":\"SQM-LE\"}");
+    // Readings less than a second apart keep their order by the time's milliseconds.
+    TSharedReading quick = Reading(0);
+    quick.UniversalTime = EncodeDateTime(2026, 12, 9, 21, 0, 9, 250);
+    EXPECT_NE(StateMessage(quick, "SQM-LE").find("\"time\":\"2026-12-09T21:00:09.250Z\""),
+              std::string::npos);
     TSharedReading noNelm = Reading(0);
     noNelm.Nelm = std::numeric_limits<double>::quiet_NaN();
     noNelm.SerialNumber = "55\"33";
@@ -276,6 +287,7 @@ TEST(MqttPublisher, CredentialsFromAFileAreUsedAndARefusalIsReported) {
     // The test's own subscriber signs in too.
     const std::string credentials = folder.File("mqtt-credentials");
     WriteBytes(credentials, "username=station\npassword=s3cret\n");
+    ASSERT_EQ(::chmod(credentials.c_str(), 0600), 0);
 
     TMqttPublisherOptions good = Options(broker.GetPort());
     good.Credentials = ReadMqttCredentials(credentials);
@@ -291,6 +303,89 @@ TEST(MqttPublisher, CredentialsFromAFileAreUsedAndARefusalIsReported) {
     ASSERT_TRUE(WaitForNotice(refused, "refused", notices));
     EXPECT_FALSE(refused.IsConnected());
     EXPECT_TRUE(publisher.TakeNotices().empty());
+    // Wrong credentials never mend themselves: the notice says what to fix.
+    ASSERT_EQ(notices.size(), 1u);
+    const std::string name = "127.0.0.1:" + std::to_string(broker.GetPort());
+    EXPECT_TRUE(notices[0].starts_with("MQTT: the broker " + name +
+                                       " refused the user name and password (refused: "
+                                       "Connection Refused: "))
+        << notices[0];
+    EXPECT_TRUE(notices[0].ends_with("); correct them in the MQTT credentials. Readings are "
+                                     "still stored; the broker is tried again every 10 minutes"))
+        << notices[0];
+}
+
+// A broker that refuses every client's credentials (CONNACK "not authorised"), and notes
+// when each connection came.
+class TRefusingBroker {
+public:
+    TRefusingBroker() : Listener(BindLoopback(0)), Port(LocalPort(Listener)) {
+        ::listen(Listener.Get(), 8);
+        Worker = std::thread([this] { Serve(); });
+    }
+    ~TRefusingBroker() {
+        ::shutdown(Listener.Get(), SHUT_RDWR);
+        Stop = true;
+        Worker.join();
+    }
+    std::uint16_t GetPort() const { return Port; }
+    // The times of the first count connections; empty when they did not come within 60 s.
+    std::vector<std::chrono::steady_clock::time_point> WaitForConnections(std::size_t count) {
+        std::unique_lock lock(Lock);
+        Arrived.wait_for(lock, 60s, [&] { return Times.size() >= count; });
+        return Times.size() >= count ? Times : decltype(Times)();
+    }
+
+private:
+    void Serve() {
+        while (!Stop) {
+            pollfd wait{Listener.Get(), POLLIN, 0};
+            if (::poll(&wait, 1, 100) <= 0)
+                continue;
+            TFileDescriptor client(::accept(Listener.Get(), nullptr, nullptr));
+            if (!client)
+                continue;
+            {
+                std::lock_guard lock(Lock);
+                Times.push_back(std::chrono::steady_clock::now());
+            }
+            Arrived.notify_all();
+            const unsigned char refusal[] = {0x20, 0x02, 0x00, 0x05};
+            pollfd request{client.Get(), POLLIN, 0};
+            char buffer[512];
+            // The client's CONNECT, then the refusal; the client closes.
+            if (::poll(&request, 1, 5000) > 0 && ::read(client.Get(), buffer, sizeof buffer) > 0 &&
+                ::write(client.Get(), refusal, sizeof refusal) == sizeof refusal)
+                ::poll(&request, 1, 5000);
+        }
+    }
+
+    TFileDescriptor Listener;
+    std::uint16_t Port;
+    std::atomic<bool> Stop{false};
+    std::mutex Lock;
+    std::condition_variable Arrived;
+    std::vector<std::chrono::steady_clock::time_point> Times;
+    std::thread Worker;
+};
+
+// After a refusal that only the user can mend, the next attempt waits the long delay, not
+// the growing short ones.
+TEST(MqttPublisher, RefusedCredentialsAreRetriedAtTheLongInterval) {
+    TRefusingBroker broker;
+    TMqttPublisherOptions o = Options(broker.GetPort());
+    o.FirstReconnectDelay = 1s;
+    o.LastReconnectDelay = 1s;
+    o.UserFixRetryDelay = 4s;
+    o.Credentials = {"station", "wrong"};
+    TMqttPublisher publisher(o);
+    publisher.Publish(Reading(0));
+    const auto times = broker.WaitForConnections(2);
+    ASSERT_EQ(times.size(), 2u);
+    EXPECT_GE(times[1] - times[0], 3500ms);
+    std::vector<std::string> notices;
+    ASSERT_TRUE(WaitForNotice(publisher, "the broker is tried again every 4 s", notices));
+    EXPECT_EQ(notices.size(), 1u);
 }
 
 TEST(MqttPublisher, TlsChecksTheBrokerAgainstTheCaFile) {
@@ -312,10 +407,65 @@ TEST(MqttPublisher, TlsChecksTheBrokerAgainstTheCaFile) {
     TMqttPublisher refused(stranger);
     refused.Publish(Reading(1));
     std::vector<std::string> notices;
-    ASSERT_TRUE(WaitForNotice(refused, "cannot reach the broker", notices));
+    ASSERT_TRUE(WaitForNotice(refused, "could not be verified", notices));
     EXPECT_FALSE(refused.IsConnected());
     EXPECT_EQ(subscriber.On(State).size(), 1u);
-    EXPECT_NE(notices[0].find("certificate verify failed"), std::string::npos) << notices[0];
+    const std::string& notice = notices.back();
+    EXPECT_TRUE(notice.starts_with(
+        "MQTT: the certificate of the broker 127.0.0.1:" + std::to_string(broker.GetPort()) +
+        " could not be verified with the CA file " + tls + "other-ca.pem ("))
+        << notice;
+    EXPECT_NE(notice.find("certificate verify failed"), std::string::npos) << notice;
+    EXPECT_TRUE(notice.ends_with("); give the CA file that signed the broker's certificate. "
+                                 "Readings are still stored; the broker is tried again every "
+                                 "10 minutes"))
+        << notice;
+}
+
+TEST(MqttPublisher, ACertificateForAnotherNameIsToldAsSuch) {
+    const std::string tls = std::string(NIGHTLUX_SHARING_TEST_DATA) + "/tls/";
+    TMosquittoBroker broker("cafile " + tls + "name-ca.pem\ncertfile " + tls +
+                            "misnamed.pem\nkeyfile " + tls + "misnamed.key\n");
+    TMqttPublisherOptions o = Options(broker.GetPort());
+    o.Settings.CaFile = tls + "name-ca.pem";
+    o.ConnectTimeout = 2s;
+    TMqttPublisher publisher(o);
+    publisher.Publish(Reading(0));
+    std::vector<std::string> notices;
+    ASSERT_TRUE(WaitForNotice(publisher, "is not for the name", notices));
+    EXPECT_FALSE(publisher.IsConnected());
+    EXPECT_TRUE(notices.back().starts_with(
+        "MQTT: the certificate of the broker 127.0.0.1:" + std::to_string(broker.GetPort()) +
+        " is not for the name 127.0.0.1 ("))
+        << notices.back();
+    EXPECT_TRUE(notices.back().ends_with(
+        "); connect by a name that the certificate holds, or give the broker a certificate "
+        "for 127.0.0.1. Readings are still stored; the broker is tried again every 10 minutes"))
+        << notices.back();
+}
+
+// Readings beyond the backlog are not published; the broker's return says how many.
+TEST(MqttPublisher, TheReturnOfTheBrokerTellsHowManyReadingsWereNotPublished) {
+    TMosquittoBroker broker("", false);
+    TMqttPublisherOptions o = Options(broker.GetPort());
+    o.MaxBacklog = 2;
+    TMqttPublisher publisher(o);
+    for (int minute = 0; minute < 5; ++minute)
+        publisher.Publish(Reading(minute));
+    std::vector<std::string> notices;
+    ASSERT_TRUE(WaitForNotice(publisher, "cannot reach the broker", notices));
+    broker.Start();
+    TTestSubscriber subscriber(broker.GetPort());
+    ASSERT_TRUE(WaitForNotice(publisher, "reachable again", notices));
+    const std::string name = "127.0.0.1:" + std::to_string(broker.GetPort());
+    EXPECT_EQ(notices.front(), "MQTT: 2 readings wait for the broker " + name +
+                                   "; further readings are not published until it is back");
+    EXPECT_EQ(notices.back(), "MQTT: the broker " + name +
+                                  " is reachable again; 3 readings taken while it was away "
+                                  "could not be held and were not published");
+    publisher.Publish(Reading(5));
+    ASSERT_TRUE(subscriber.WaitUntil(Has(State, 3)));
+    EXPECT_EQ(subscriber.On(State)[2].Payload, StateOf(5));
 }
 
 TEST(MosquittoLibrary, AMissingLibraryIsReportedByName) {

@@ -5,7 +5,10 @@
 #include "tests/support/ScopedEnv.h"
 #include "tests/support/TempFolder.h"
 
+#include <cstdio>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -180,16 +183,22 @@ TEST(SharingSettings, BrokerAddresses) {
     }
 }
 
+// A credentials file as the user makes one: private to its owner.
+void WritePrivate(const std::string& name, const std::string& bytes) {
+    WriteBytes(name, bytes);
+    ASSERT_EQ(::chmod(name.c_str(), 0600), 0);
+}
+
 TEST(MqttCredentials, FromAFileOrTheEnvironment) {
     TTempFolder folder;
     const std::string name = folder.File("mqtt");
-    WriteBytes(name, "# station\r\nusername=sky\r\n\r\npassword= s3cret =\r\n");
+    WritePrivate(name, "# station\r\nusername=sky\r\n\r\npassword= s3cret =\r\n");
     const TMqttCredentials c = ReadMqttCredentials(name);
     EXPECT_EQ(c.Username, "sky");
     EXPECT_EQ(c.Password, " s3cret =");
 
     for (const char* bad : {"user=sky\n", "username=a\nusername=b\n", "password=x\n"}) {
-        WriteBytes(name, bad);
+        WritePrivate(name, bad);
         EXPECT_THROW(ReadMqttCredentials(name), EMqttError) << bad;
     }
     EXPECT_THROW(ReadMqttCredentials(folder.File("missing")), EMqttError);
@@ -199,6 +208,61 @@ TEST(MqttCredentials, FromAFileOrTheEnvironment) {
     const TMqttCredentials fromEnv = ResolveMqttCredentials("");
     EXPECT_EQ(fromEnv.Username, "env-user");
     EXPECT_EQ(fromEnv.Password, "env-secret");
+}
+
+std::string CredentialsError(const std::string& name) {
+    try {
+        ReadMqttCredentials(name);
+    } catch (const EMqttError& e) {
+        return e.what();
+    }
+    return "(accepted)";
+}
+
+// Only the owner may read the file, as ssh asks of a key: the message gives the chmod.
+TEST(MqttCredentials, AFileOthersMayReadIsRefused) {
+    TTempFolder folder;
+    const std::string name = folder.File("mqtt");
+    WritePrivate(name, "username=sky\npassword=s3cret\n");
+    for (const mode_t mode : {0644, 0666, 0640, 0604, 0440}) {
+        ASSERT_EQ(::chmod(name.c_str(), mode), 0);
+        char octal[8];
+        std::snprintf(octal, sizeof octal, "%04o", static_cast<unsigned>(mode));
+        EXPECT_EQ(CredentialsError(name), "The MQTT credentials file " + name +
+                                              " can be read by other users (its mode is " + octal +
+                                              "); it holds a password, so it is not used. "
+                                              "Make it private with: chmod 600 " +
+                                              name);
+    }
+    for (const mode_t mode : {0600, 0400, 0700, 0622}) {
+        ASSERT_EQ(::chmod(name.c_str(), mode), 0);
+        EXPECT_EQ(ReadMqttCredentials(name).Username, "sky") << std::oct << mode;
+    }
+}
+
+// Whatever keeps the file from being read is named; nothing is taken as "no credentials".
+TEST(MqttCredentials, EveryFailureToReadIsNamed) {
+    TTempFolder folder;
+    const std::string fifo = folder.File("fifo");
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    const std::string large = folder.File("large");
+    WritePrivate(large, "username=sky\n" + std::string(MqttCredentialsSizeLimit, '#') + "\n");
+    const std::string dangling = folder.File("dangling");
+    ASSERT_EQ(::symlink(folder.File("nowhere").c_str(), dangling.c_str()), 0);
+    const struct {
+        std::string Name;
+        std::string Reason;
+    } cases[] = {
+        {"/dev/zero", "it is not a regular file"},
+        {fifo, "it is not a regular file"},
+        {folder.GetPath(), "it is a folder"},
+        {large, "it is larger than 64 KiB, which no credentials file is"},
+        {folder.File("missing"), "No such file or directory"},
+        {dangling, "No such file or directory"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(CredentialsError(c.Name),
+                  "Could not read the MQTT credentials file " + c.Name + ": " + c.Reason);
 }
 
 TEST(SharingSettings, CoverOffsets) {

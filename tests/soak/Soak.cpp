@@ -200,11 +200,8 @@ public:
         case TFault::LateReply:
             return {{plan.Serial ? LurNoReply : LeNoReply, ""}};
         case TFault::ShortReply:
-            if (!plan.Serial)
-                return {{LeNoReply, ""}};
-            // The unit information is kept as far as it came; the reading's temperature
-            // columns never arrive.
-            return {{ShortSerialOutcome(m), ""}};
+            // A reply cut short is none: the unit information's already.
+            return {{plan.Serial ? LurNoReply : LeNoReply, ""}};
         case TFault::Dropped:
             // The link's trace of the failed flush appears only once the kernel has hung the
             // port up, which can come just after the read saw the line drop.
@@ -241,20 +238,6 @@ private:
             bytes += c;
         }
         return serial ? bytes : "#" + bytes + "\r\n";
-    }
-
-    static std::string ShortSerialOutcome(const TMeterOptions& m) {
-        const std::string reading = TMeterReplies(m).ReadingLine(*m.Magnitude, *m.Temperature);
-        std::string received = reading.substr(0, m.ShortReply);
-        received.resize(57, ' ');
-        // The first field that is not a number names itself.
-        std::string field = received.substr(2, 6);
-        try {
-            PlainDecimalToFloat(field);
-            field = received.substr(48, 6);
-        } catch (const EConvertError&) {
-        }
-        return "'" + field + "' is not a valid floating point value";
     }
 
     std::mt19937_64 Random;

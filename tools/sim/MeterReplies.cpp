@@ -54,6 +54,8 @@ std::string TMeterReplies::Finish(std::string line) const {
     if (line.size() < Opts.LongLine)
         line.append(Opts.LongLine - line.size(), '#');
     line += Opts.NoCR ? "\n" : "\r\n";
+    if (Opts.NoiseReplaces != 0 || !Opts.Noise.empty())
+        line.replace(std::min(Opts.NoiseAt, line.size()), Opts.NoiseReplaces, Opts.Noise);
     if (Opts.ShortReply != 0 && line.size() > Opts.ShortReply)
         line.resize(Opts.ShortReply);
     return Opts.Leading + line + Opts.Surplus;

@@ -27,6 +27,12 @@ struct TMeterOptions {
     std::string Leading;        // bytes sent before each reply (line noise, a report)
     std::string Surplus;        // bytes sent after each reply
     std::size_t LongLine = 0;   // when non-zero, pad each reply line to this many bytes
+    // Line noise inside each reply: from byte NoiseAt on (0-based, line end included),
+    // NoiseReplaces bytes give way to Noise; equal sizes change bytes, other sizes lose or
+    // gain some.
+    std::size_t NoiseAt = 0;
+    std::size_t NoiseReplaces = 0;
+    std::string Noise;
 
     // Faults in when and whether it is sent (the transports apply these).
     bool Silent = false;                     // never answer
