@@ -61,7 +61,8 @@ struct TBroadcastRoute {
     std::uint32_t Broadcast = 0;
 };
 
-// The IPv4 interfaces that are up and can broadcast, each address once.
+// The IPv4 interfaces that are up and can broadcast: one route for each subnet of each,
+// from its first address there.
 std::vector<TBroadcastRoute> BroadcastRoutes(std::vector<std::string>& notes) {
     std::vector<TBroadcastRoute> routes;
     ifaddrs* list = nullptr;
@@ -80,8 +81,9 @@ std::vector<TBroadcastRoute> BroadcastRoutes(std::vector<std::string>& notes) {
             ntohl(reinterpret_cast<const sockaddr_in*>(i->ifa_broadaddr)->sin_addr.s_addr);
         if (route.Broadcast == 0 || route.Broadcast == route.Address)
             continue;
-        if (std::none_of(routes.begin(), routes.end(),
-                         [&](const TBroadcastRoute& r) { return r.Address == route.Address; }))
+        if (std::none_of(routes.begin(), routes.end(), [&](const TBroadcastRoute& r) {
+                return r.Name == route.Name && r.Broadcast == route.Broadcast;
+            }))
             routes.push_back(route);
     }
     ::freeifaddrs(list);
@@ -138,7 +140,7 @@ std::vector<std::uint32_t> TargetHosts(const std::string& target) {
     const std::uint32_t host = ntohl(parsed.s_addr);
     const std::uint32_t mask = prefix == 0 ? 0 : ~std::uint32_t(0) << (32 - prefix);
     const std::uint32_t network = host & mask;
-    if (network == 0 || (network >> 28) == 0xE)
+    if ((network >> 24) == 0 || (network >> 28) == 0xE)
         throw EDiscoveryError("'" + target +
                               "' names no host: give a unicast IPv4 address or "
                               "subnet.");
