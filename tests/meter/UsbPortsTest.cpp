@@ -2,6 +2,7 @@
 
 #include "meter/ExclusivePort.h"
 #include "meter/MeterIdentify.h"
+#include "tests/support/FakeSysTree.h"
 #include "tests/support/TempFolder.h"
 #include "tools/sim/PtyMeter.h"
 
@@ -18,65 +19,28 @@ namespace {
 // port and a virtual terminal, which are no USB ports.
 class UsbPortsTest : public testing::Test {
 protected:
-    UsbPortsTest() {
-        const fs::path hub = Sys() / "devices/pci0000:00/0000:00:14.0/usb1";
-        UsbTty(hub / "1-1", "1-1:1.0", "ttyUSB0",
-               {"0403", "6001", "FTDI", "FT232R USB UART", "A9012345"});
-        UsbTty(hub / "1-2", "1-2:1.0", "ttyUSB1", {"1a86", "7523", "", "USB Serial", ""});
-        UsbTty(hub / "1-3", "1-3:1.0", "ttyACM0",
-               {"2341", "0043", "Arduino (www.arduino.cc)", "Uno", "7563331"});
+    UsbPortsTest() : Tree(Root.GetPath()) {
+        Tree.AddUsbTty("1-1", "ttyUSB0", {"0403", "6001", "FTDI", "FT232R USB UART", "A9012345"},
+                       "usb-FTDI_FT232R_USB_UART_A9012345-if00-port0");
+        Tree.AddUsbTty("1-2", "ttyUSB1", {"1a86", "7523", "", "USB Serial", ""});
+        Tree.AddUsbTty("1-3", "ttyACM0",
+                       {"2341", "0043", "Arduino (www.arduino.cc)", "Uno", "7563331"},
+                       "usb-Arduino__www.arduino.cc__Uno_7563331-if00");
         const fs::path platform = Sys() / "devices/platform/serial8250";
         fs::create_directories(platform / "tty/ttyS0");
-        Link(Sys() / "class/tty/ttyS0", "../../devices/platform/serial8250/tty/ttyS0");
-        Link(platform / "tty/ttyS0/device", "../../../serial8250");
+        TFakeSysTree::Link(Sys() / "class/tty/ttyS0",
+                           "../../devices/platform/serial8250/tty/ttyS0");
+        TFakeSysTree::Link(platform / "tty/ttyS0/device", "../../../serial8250");
         fs::create_directories(Sys() / "devices/virtual/tty/tty0");
-        Link(Sys() / "class/tty/tty0", "../../devices/virtual/tty/tty0");
-
-        fs::create_directories(Dev() / "serial/by-id");
-        for (const char* name : {"ttyUSB0", "ttyUSB1", "ttyACM0"})
-            std::ofstream(Dev() / name);
-        Link(Dev() / "serial/by-id/usb-FTDI_FT232R_USB_UART_A9012345-if00-port0", "../../ttyUSB0");
-        Link(Dev() / "serial/by-id/usb-Arduino__www.arduino.cc__Uno_7563331-if00", "../../ttyACM0");
+        TFakeSysTree::Link(Sys() / "class/tty/tty0", "../../devices/virtual/tty/tty0");
     }
 
-    struct TUsb {
-        std::string Vendor, Product, Maker, Name, Serial;
-    };
-
-    fs::path Sys() const { return fs::path(Root.GetPath()) / "sys"; }
-    fs::path Dev() const { return fs::path(Root.GetPath()) / "dev"; }
-
-    static void Link(const fs::path& link, const fs::path& target) {
-        fs::create_directories(link.parent_path());
-        fs::create_symlink(target, link);
-    }
-    static void Write(const fs::path& file, const std::string& text) {
-        if (!text.empty())
-            std::ofstream(file) << text << "\n";
-    }
-
-    // A USB device with one interface whose port is tty, as the USB serial drivers make
-    // them (ttyUSB under a port folder of its own, ttyACM directly under the interface).
-    void UsbTty(const fs::path& device, const std::string& interface, const std::string& tty,
-                const TUsb& usb) {
-        const bool acm = tty.starts_with("ttyACM");
-        const fs::path port = acm ? device / interface : device / interface / tty;
-        fs::create_directories(port / "tty" / tty);
-        Write(device / "idVendor", usb.Vendor);
-        Write(device / "idProduct", usb.Product);
-        Write(device / "manufacturer", usb.Maker);
-        Write(device / "product", usb.Name);
-        Write(device / "serial", usb.Serial);
-        Link(Sys() / "class/tty" / tty, fs::relative(port / "tty" / tty, Sys() / "class/tty"));
-        Link(port / "tty" / tty / "device", "../..");
-    }
-
-    void PointAt(const std::string& name, const std::string& device) {
-        fs::remove(Dev() / name);
-        fs::create_symlink(device, Dev() / name);
-    }
+    fs::path Sys() const { return Tree.Sys(); }
+    fs::path Dev() const { return Tree.Dev(); }
+    void PointAt(const std::string& tty, const std::string& device) { Tree.PointAt(tty, device); }
 
     TTempFolder Root;
+    TFakeSysTree Tree;
 };
 
 } // namespace
