@@ -190,6 +190,22 @@ const std::map<std::string, THandler>& Handlers() {
                  throw EUsageError(std::string(e.what()) + ".");
              }
          }},
+        {"--find",
+         [](TArguments& a, THeadlessOptions& o, const std::string&) {
+             o.Find = true;
+             while (const std::optional<std::string> target = a.OptionalValue())
+                 o.FindTargets.push_back(*target);
+         }},
+        {"--identify",
+         [](TArguments& a, THeadlessOptions& o, const std::string& n) {
+             a.NoValue(n);
+             o.Identify = true;
+         }},
+        {"--discovery-port",
+         [](TArguments& a, THeadlessOptions& o, const std::string& n) {
+             o.DiscoveryPort = WholeNumber(a.Value(n), 1, 65535,
+                                           "The discovery port must be between 1 and 65535.");
+         }},
         {"--ephemeris",
          [](TArguments& a, THeadlessOptions& o, const std::string&) {
              o.Ephemeris = true;
@@ -215,6 +231,10 @@ THeadlessOptions ParseHeadlessOptions(const std::vector<std::string>& args) {
     TArguments arguments(args);
     std::string option;
     while (arguments.Next(option)) {
+        if (options.Find && !option.starts_with("-")) {
+            options.FindTargets.push_back(option); // an address after --find's other options
+            continue;
+        }
         const std::string name = option == "-h" ? "--help" : option;
         const auto handler = Handlers().find(name);
         if (handler == Handlers().end())
@@ -227,6 +247,13 @@ THeadlessOptions ParseHeadlessOptions(const std::vector<std::string>& args) {
                               options.SkyglowFolder || options.MqttHost))
         throw EUsageError("Option --ephemeris reads no meter: it takes only --position and "
                           "--site.");
+    if ((options.Identify || options.DiscoveryPort) && !options.Find)
+        throw EUsageError("Options --identify and --discovery-port belong to --find.");
+    if (options.Find && (options.Ephemeris || options.Period || options.FileName || options.Csv ||
+                         options.SkyglowFolder || options.MqttHost || options.ModelIndex ||
+                         options.Host || options.Port || options.Timeout || options.ComPort))
+        throw EUsageError("Option --find reads no meter: it takes only addresses or subnets, "
+                          "--identify and --discovery-port.");
     return options;
 }
 
@@ -269,6 +296,18 @@ each. Options override the saved connection:
                        print the Sun's and Moon's times for the site and the night that
                        begins at noon of that local date (default: the night in progress,
                        which began at the last local noon), and read no meter
+  --find [ADDRESS|SUBNET]...
+                       look for meters instead of reading one: SQM-LE meters on the
+                       local networks (a broadcast on each network interface, and a
+                       query to each ADDRESS, such as 192.168.2.20, and to each host of
+                       each SUBNET, such as 192.168.2.0/24), and serial ports on USB;
+                       prints one line per device found with the options that read it
+  --identify           with --find: ask each meter found for its model and serial
+                       number (this takes an SQM-LE's only connection for a moment, and
+                       a busy USB port is not asked)
+  --discovery-port PORT
+                       meant for tests: with --find, the UDP port of the network query
+                       (default 30718)
   --every-seconds S    meant for tests: like --every, with the period in seconds
                        (1 to 3600)
   --help               show this text
@@ -284,6 +323,7 @@ changes) and when the meter answers again.
 
 Exit status: 0 when every reading was taken (and stored, with --file); 1 when a reading
 failed or could not be stored; 2 for a command line, connection entry, site or sharing
-setting that cannot be used (and for --ephemeris without a site).
+setting that cannot be used (and for --ephemeris without a site). With --find: 0 when at
+least one meter was found, 1 when none was, 2 for a command line that cannot be used.
 )";
 }

@@ -39,6 +39,11 @@ struct THeadlessOptions {
     // --ephemeris, with the local date of the night's evening when given.
     bool Ephemeris = false;
     std::optional<std::chrono::year_month_day> EphemerisDate;
+    // --find [ADDRESS|SUBNET]...: look for meters instead of reading one.
+    bool Find = false;
+    std::vector<std::string> FindTargets;
+    bool Identify = false;            // --identify, with --find
+    std::optional<int> DiscoveryPort; // --discovery-port, with --find
 };
 
 // Reads the arguments (without the program name). Options take their value as the next

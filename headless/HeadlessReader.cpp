@@ -10,6 +10,7 @@
 #include "core/Sqmmodelnames.h"
 #include "core/UiSeams.h"
 #include "headless/Ephemeris.h"
+#include "headless/FindMeters.h"
 #include "headless/StopSignals.h"
 #include "meter/Dm_SQMBase.h"
 #include "platform/Folders.h"
@@ -42,6 +43,22 @@ std::string LocalTimeNow() {
     std::snprintf(text, sizeof text, "%04d-%02d-%02d %02d:%02d:%02d", now.wYear, now.wMonth,
                   now.wDay, now.wHour, now.wMinute, now.wSecond);
     return text;
+}
+
+// nightlux-read --find.
+int RunFind(const THeadlessOptions& options, std::ostream& out, std::ostream& err) {
+    TFindRequest request;
+    request.Targets = options.FindTargets;
+    request.Identify = options.Identify;
+    if (options.DiscoveryPort)
+        request.DiscoveryPort = static_cast<std::uint16_t>(*options.DiscoveryPort);
+    try {
+        for (const std::string& target : request.Targets)
+            TargetHosts(target);
+    } catch (const EDiscoveryError& e) {
+        throw EUsageError(e.what());
+    }
+    return FindMeters(request, out, err);
 }
 
 // Takes the readings of one run on one link.
@@ -288,6 +305,8 @@ int RunHeadlessReader(const std::vector<std::string>& args, const std::string& s
             out << HeadlessUsage() << std::flush;
             return out ? 0 : 1;
         }
+        if (options.Find)
+            return RunFind(options, out, err);
         if (settingsFile.empty())
             throw ESetupError(NoConfigFolderMessage());
         const TIniFile ini(settingsFile);

@@ -5,6 +5,7 @@
 #include "tools/sim/PtyMeter.h"
 #include "tools/sim/SimCommandLine.h"
 #include "tools/sim/TcpMeterServer.h"
+#include "tools/sim/UdpDiscoveryResponder.h"
 
 #include <csignal>
 #include <iostream>
@@ -12,6 +13,17 @@
 #include <pthread.h>
 
 namespace {
+
+// Blocks SIGINT and SIGTERM in this thread and every thread started after, so that only
+// sigwait() sees them.
+sigset_t BlockStopSignals() {
+    sigset_t stop;
+    sigemptyset(&stop);
+    sigaddset(&stop, SIGINT);
+    sigaddset(&stop, SIGTERM);
+    pthread_sigmask(SIG_BLOCK, &stop, nullptr);
+    return stop;
+}
 
 // Serves until SIGINT or SIGTERM. The signals are blocked before the server's thread
 // starts, so that thread inherits the mask and only sigwait() sees them.
@@ -63,12 +75,25 @@ int main(int argc, char** argv) {
         std::cout << SimUsage();
         return 0;
     }
-    if (!line.TcpPort && !line.Pty) {
-        std::cerr << "nightlux-meter-sim: nothing to simulate; give --tcp PORT or --pty.\n"
+    if (!line.TcpPort && !line.Pty && !line.Discovery) {
+        std::cerr << "nightlux-meter-sim: nothing to simulate; give --tcp PORT, --pty or "
+                     "--udp-discovery MAC.\n"
                      "Try --help.\n";
         return 2;
     }
     try {
+        std::optional<TUdpDiscoveryResponder> discovery;
+        if (line.Discovery) {
+            sigset_t stop = BlockStopSignals();
+            discovery.emplace(*line.Discovery);
+            std::cout << "Simulated SQM-LE module answering discovery on UDP "
+                      << line.Discovery->BindAddress << ":" << discovery->GetPort() << std::endl;
+            if (!line.TcpPort && !line.Pty) {
+                int signal = 0;
+                sigwait(&stop, &signal);
+                return 0;
+            }
+        }
         return line.Pty ? RunPty(line.LinkPath, line.Meter) : RunTcp(*line.TcpPort, line.Meter);
     } catch (const std::exception& e) {
         std::cerr << "nightlux-meter-sim: " << e.what() << "\n";

@@ -23,6 +23,8 @@ class QStatusBar;
 class QTimer;
 class QToolButton;
 class TDmSQMBase;
+class TFindMetersDialog;
+struct TChosenMeter;
 class TNightChartFm;
 class TReadingSharing;
 class TUpDown;
@@ -50,6 +52,9 @@ public:
     void FormShow();
     // Opens the site and sharing dialog (Ctrl+Shift+S) and saves what it accepts.
     void SharingClick();
+    // Opens the Find Meters dialog, which fills the connection entries with a meter it found.
+    void FindMetersClick();
+    void UseFoundMeter(const TChosenMeter& meter);
     // Stores the settings; always allows closing.
     bool FormCloseQuery();
     // The window's screen now has another resolution (pixels per inch).
@@ -61,6 +66,8 @@ public:
     int GetPixelsPerInch() const { return FPixelsPerInch; }
     // The chart of the night, once it has been opened.
     TNightChartFm* GetChart() const { return ChartFm; }
+    // The Find Meters dialog, made on first use; it searches when it is first opened.
+    TFindMetersDialog* GetFindMeters();
 
     // The names of the controls whose captions do not fit their places.
     QStringList CutCaptions() const;
@@ -167,5 +174,6 @@ private:
     QString SaveDialogFileName;
 
     TNightChartFm* ChartFm = nullptr;
+    TFindMetersDialog* FindFm = nullptr;
     std::vector<TNightReading> SessionReadings;
 };

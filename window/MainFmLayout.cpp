@@ -175,6 +175,7 @@ void TMainForm::BuildControlPanel() {
     CmbComPort =
         PlaceList(p, "CmbComPort", 391, 32, 121, "Enter serial port name of SQM-LU or SQM-LR");
     CmbComPort->addItems(ComPortNames());
+    DescribeComPorts(CmbComPort);
     LblComPort = PlaceLabel(p, "LblComPort", 391, 16, "&COM Port", CmbComPort);
 
     BtnRead = PlaceButton(p, "BtnRead", 12, 75, 75, 25, "Read &Now",

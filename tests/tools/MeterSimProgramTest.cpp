@@ -1,6 +1,7 @@
 // Runs the nightlux-meter-sim program as a person would.
 
 #include "meter/Dm_SQMLUR.h"
+#include "meter/EthernetDiscovery.h"
 #include "platform/FileDescriptor.h"
 #include "platform/TcpClient.h"
 #include "tests/support/TempFolder.h"
@@ -158,3 +159,25 @@ TEST(MeterSimProgram, HelpAndBadArguments) {
 }
 
 } // namespace
+
+// The simulated network module answers the discovery query on loopback with the MAC given,
+// alone or beside the simulated meter.
+TEST(MeterSimProgram, AnswersTheDiscoveryQueryWithTheMacGiven) {
+    TSimProcess sim({"--udp-discovery", "00:80:a3:01:02:03", "--udp-port", "0"});
+    const std::string line = sim.FirstLine();
+    const std::string said = "Simulated SQM-LE module answering discovery on UDP 127.0.0.1:";
+    ASSERT_EQ(line.substr(0, said.size()), said) << line;
+
+    TDiscoveryOptions options;
+    options.Broadcast = false;
+    options.Targets = {"127.0.0.1"};
+    options.Port = static_cast<std::uint16_t>(std::stoi(line.substr(said.size())));
+    options.Listen = 500ms;
+    const std::vector<TDiscoveredDevice> found = TEthernetDiscovery(options).Run();
+    ASSERT_EQ(found.size(), 1u);
+    EXPECT_EQ(found[0].Address, "127.0.0.1");
+    EXPECT_EQ(found[0].MacText(), "00:80:A3:01:02:03");
+
+    sim.Signal(SIGTERM);
+    EXPECT_EQ(sim.Wait(5s), 0);
+}

@@ -3,6 +3,8 @@
 #include "platform/Exception.h"
 #include "platform/NumberConversion.h"
 
+#include <algorithm>
+#include <arpa/inet.h>
 #include <charconv>
 #include <cstdio>
 #include <functional>
@@ -106,6 +108,20 @@ std::chrono::minutes ClockTime(const std::string& option, const std::string& tex
     return std::chrono::minutes(hour * 60 + minute);
 }
 
+// The discovery options, made with their defaults by the first option that needs them.
+TUdpDiscoveryOptions& Discovery(TSimCommandLine& line) {
+    if (!line.Discovery)
+        line.Discovery.emplace();
+    return *line.Discovery;
+}
+
+std::string Ipv4(const std::string& option, const std::string& text) {
+    unsigned char bytes[4];
+    if (::inet_pton(AF_INET, text.c_str(), bytes) != 1)
+        throw Exception("Option " + option + " takes an IPv4 address, not '" + text + "'.");
+    return text;
+}
+
 using TOptionHandler = std::function<void(TArguments&, TSimCommandLine&, const std::string&)>;
 
 const std::map<std::string, TOptionHandler>& Handlers() {
@@ -118,6 +134,23 @@ const std::map<std::string, TOptionHandler>& Handlers() {
         {"--tcp", [](auto& a, auto& c, auto& o) { c.TcpPort = int(a.Integer(o, 0, 65535)); }},
         {"--pty", [](auto&, auto& c, auto&) { c.Pty = true; }},
         {"--link", [](auto& a, auto& c, auto& o) { c.LinkPath = a.Value(o); }},
+        {"--udp-discovery",
+         [](auto& a, auto& c, auto& o) {
+             const std::string text = a.Value(o);
+             if (!ParseMac(text, Discovery(c).Mac))
+                 throw Exception("Option " + o +
+                                 " takes a MAC address such as "
+                                 "00:80:A3:12:34:56, not '" +
+                                 text + "'.");
+         }},
+        {"--udp-address",
+         [](auto& a, auto& c, auto& o) { Discovery(c).BindAddress = Ipv4(o, a.Value(o)); }},
+        {"--udp-port", [](auto& a, auto& c,
+                          auto& o) { Discovery(c).Port = std::uint16_t(a.Integer(o, 0, 65535)); }},
+        {"--udp-from",
+         [](auto& a, auto& c, auto& o) { Discovery(c).AnswerFrom = Ipv4(o, a.Value(o)); }},
+        {"--udp-delay", [](auto& a, auto& c,
+                           auto& o) { Discovery(c).Delay = milliseconds(a.Integer(o, 0, MaxMs)); }},
         {"--silent", [](auto&, auto& c, auto&) { c.Meter.Silent = true; }},
         {"--empty-line", [](auto&, auto& c, auto&) { c.Meter.EmptyLine = true; }},
         {"--no-cr", [](auto&, auto& c, auto&) { c.Meter.NoCR = true; }},
@@ -177,12 +210,16 @@ TSimCommandLine ParseSimCommandLine(const std::vector<std::string>& args) {
         throw Exception("Options --tcp and --pty cannot be combined; run one simulator each.");
     if (!line.LinkPath.empty() && !line.Pty)
         throw Exception("Option --link names the pseudo-terminal of --pty.");
+    if (line.Discovery && std::find(args.begin(), args.end(), "--udp-discovery") == args.end())
+        throw Exception("Options --udp-address, --udp-port, --udp-from and --udp-delay need "
+                        "--udp-discovery MAC.");
     return line;
 }
 
 std::string SimUsage() {
     return R"(Usage: nightlux-meter-sim --tcp PORT [options]
        nightlux-meter-sim --pty [--link PATH] [options]
+       nightlux-meter-sim --udp-discovery MAC [--udp-address ADDRESS] [--udp-port PORT]
 
 A simulated Sky Quality Meter. It answers "ix", "rx" and "cx" as the real meter does,
 with readings that drift through the night, until it is interrupted (Ctrl+C).
@@ -192,6 +229,13 @@ with readings that drift through the night, until it is interrupted (Ctrl+C).
                         give that device to Nightlux as the serial port
   --link PATH           make PATH a symbolic link to that device while running, for a
                         name that stays the same (an existing link is replaced)
+  --udp-discovery MAC   also (or only) answer the network discovery query on UDP as an
+                        SQM-LE's network module does, with MAC (such as 00:80:A3:12:34:56)
+  --udp-address ADDRESS the address to listen on (default 127.0.0.1; 0.0.0.0 also hears
+                        broadcasts, for example inside a network namespace)
+  --udp-port PORT       the UDP port (default 30718; 0 = a free port)
+  --udp-from ADDRESS    send the answer from ADDRESS, one of this machine's addresses
+  --udp-delay MS        answer MS milliseconds late
 
 Faults:
   --silent              never answer

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "tools/sim/MeterReplies.h"
+#include "tools/sim/UdpDiscoveryResponder.h"
 
 #include <optional>
 #include <string>
@@ -13,6 +14,9 @@ struct TSimCommandLine {
     bool Pty = false;           // --pty: a USB meter on a pseudo-terminal
     std::string LinkPath;       // --link PATH: a stable name for that pseudo-terminal
     TMeterOptions Meter;
+    // --udp-discovery MAC: answer the network discovery query (with --udp-address,
+    // --udp-port, --udp-from, --udp-delay).
+    std::optional<TUdpDiscoveryOptions> Discovery;
 };
 
 // Reads the program's arguments (without the program name); raises Exception with a
