@@ -228,7 +228,7 @@ TLoggerDownloadResult TLoggerDownload::Run(TDataLogger& logger, const TLoggerLay
 
 std::vector<std::string> DownloadSummary(const TLoggerDownloadResult& result) {
     std::vector<std::string> lines;
-    lines.push_back("Records: " + std::to_string(result.Records) + " read, " +
+    lines.push_back("Downloaded: " + std::to_string(result.Records) + " records read, " +
                     std::to_string(result.Stored) + " stored, " +
                     std::to_string(result.Duplicates) + " already in the file, " +
                     std::to_string(result.Erased) + " erased slots skipped");

@@ -112,6 +112,7 @@ public:
                                      const TSink& sink, const TProgress& progress);
 };
 
-// "Records: 120 stored, 3 already in the file, 2 erased slots skipped" and the unreadable
+// "Downloaded: 123 records read, 120 stored, 3 already in the file, 2 erased slots skipped"
+// and the unreadable
 // records, one line each, without line ends.
 std::vector<std::string> DownloadSummary(const TLoggerDownloadResult& result);

@@ -73,15 +73,17 @@ private:
         Line("Logging mode", std::to_string(mode) + " (" + LoggerModeName(mode) + ")");
     }
 
-    // The meter's clock beside the computer's.
+    // The meter's clock beside the computer's, both to the second.
     void PrintClock(TDateTime meter) {
-        const TDateTime computer = LoggerClockNow(Clock);
+        const TDateTime computer(std::round(double(LoggerClockNow(Clock)) * 86400.0) / 86400.0);
         const std::string zone = Clock == TLoggerClock::Utc ? "UTC" : "local time";
         Line("Meter clock", LoggerTimeText(meter));
         Line("Computer clock", LoggerTimeText(computer) + " (" + zone + ")");
         const long long difference = std::llround((double(meter) - double(computer)) * 86400.0);
-        Line("Clock difference", (difference > 0 ? "+" : "") + std::to_string(difference) +
-                                     " s (meter " + (difference >= 0 ? "ahead)" : "behind)"));
+        Line("Clock difference", difference == 0 ? "0 s"
+                                 : difference > 0
+                                     ? "+" + std::to_string(difference) + " s (meter ahead)"
+                                     : std::to_string(difference) + " s (meter behind)");
     }
 
     int Status() {
