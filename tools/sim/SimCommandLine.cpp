@@ -300,8 +300,8 @@ Data logger (an SQM-LU-DL, with --pty):
   --logger-lost-record N
                         never answer the read of slot N
   --logger-garbled-record N
-                        send slot N garbled (every time; with --logger-garbled-once
-                        only the first time)
+                        send slot N garbled, every time
+  --logger-garbled-once with --logger-garbled-record: garbled the first time only
   --logger-unplug-at N  unplug the meter when slot N is read
 
   -h, --help            show this text
