@@ -171,6 +171,7 @@ TLoggerStore::TOutcome TLoggerStore::Store(const TLoggerRecord& record) {
 TLoggerDownloadResult TLoggerDownload::Run(TDataLogger& logger, const TLoggerLayout& layout,
                                            const TSink& sink, const TProgress& progress) {
     TLoggerDownloadResult result;
+    result.Pointer = layout.Pointer;
     result.Slots = layout.Slots();
     int failuresInARow = 0;
     for (std::int64_t index = 0; index < result.Slots; ++index) {

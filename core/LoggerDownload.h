@@ -81,8 +81,9 @@ private:
 
 // How a download went.
 struct TLoggerDownloadResult {
-    std::int64_t Slots = 0; // slots to read
-    std::int64_t Read = 0;  // slots looked at
+    std::int64_t Pointer = 0; // the record pointer when the download began
+    std::int64_t Slots = 0;   // slots to read
+    std::int64_t Read = 0;    // slots looked at
     std::int64_t Records = 0;
     std::int64_t Stored = 0;
     std::int64_t Duplicates = 0;

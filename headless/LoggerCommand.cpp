@@ -168,6 +168,13 @@ private:
             Err << "The meter is not erased: not every record was stored." << std::endl;
             return 1;
         }
+        // A record logged since the download began would go unstored.
+        if (Logger.ReadPointer() != Downloaded.Pointer) {
+            Err << "The meter is not erased: it has logged records since the download began. "
+                   "Run the erase again."
+                << std::endl;
+            return 1;
+        }
         Logger.StartErase();
         // The meter erases for some seconds; it is asked every tenth of a second.
         const auto limit = std::chrono::steady_clock::now() + std::chrono::minutes(5);

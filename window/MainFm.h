@@ -3,6 +3,8 @@
 #include "core/ReadingCycle.h"
 #include "core/night/NightReading.h"
 
+#include <QDialog>
+#include <QPointer>
 #include <QStringList>
 #include <QWidget>
 #include <memory>
@@ -46,6 +48,11 @@ public:
     void FormShow();
     // Opens the site and sharing dialog (Ctrl+Shift+S) and saves what it accepts.
     void SharingClick();
+    // Opens the data logger's dialog (Ctrl+Shift+L) for the LU-DL model on the selected port;
+    // the open one is raised. For other models the status bar says why nothing opens.
+    void LoggerClick();
+    // Whether the data logger's dialog can be opened: the model is LU-DL.
+    bool IsLoggerAvailable() const;
     // Stores the settings; always allows closing.
     bool FormCloseQuery();
     // The window's screen now has another resolution (pixels per inch).
@@ -158,4 +165,5 @@ private:
 
     TNightChartFm* ChartFm = nullptr;
     std::vector<TNightReading> SessionReadings;
+    QPointer<QDialog> LoggerFm; // the data logger's dialog while it is open
 };
