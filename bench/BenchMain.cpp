@@ -9,6 +9,7 @@ namespace {
 
 const TMeasure Milliseconds{TSource::RealTime, "ms", 1e3, 3, ""};
 const TMeasure CpuMicroseconds{TSource::CpuTime, "us", 1e6, 1, ""};
+const TMeasure CpuMilliseconds{TSource::CpuTime, "ms", 1e3, 1, ""};
 const TMeasure CpuNanoseconds{TSource::CpuTime, "ns", 1e9, 0, ""};
 const TMeasure PeakResident{TSource::Counter, "MB", 1.0, 2, "peak_rss_MB"};
 const TMeasure ChildCpu{TSource::Counter, "ms", 1.0, 2, "cpu_ms"};
@@ -25,6 +26,10 @@ const std::vector<TFloorRow> Rows{
     {"Reply fields cut and converted, CPU", "ReplyFieldsCutAndConverted", "ReplyFieldsRawConverted",
      CpuNanoseconds},
     {"Readings file append, CPU", "ReadingsFileAppend", "ReadingsFileRawAppend", CpuMicroseconds},
+    {"Data logger download, 10,000 records (pty)", "LoggerDownload", "LoggerRawExchanges",
+     Milliseconds, TTargetKind::TimesFloor, 1.2},
+    {"Data logger download, CPU of the caller", "LoggerDownload", "LoggerRawExchanges",
+     CpuMilliseconds},
     {"nightlux-read one shot, wall", "NightluxReadOneShot", "RawReadOneShot", Milliseconds},
     {"nightlux-read one shot, peak resident", "NightluxReadOneShot", "RawReadOneShot", PeakResident,
      TTargetKind::AtMost, 5.0},

@@ -59,6 +59,14 @@ std::string Verdict(const TFloorRow& row, std::optional<double> figure,
         if (!figure)
             return "at most " + target + ": not measured";
         return "at most " + target + ": " + (*figure <= row.Target ? "met" : "MISSED");
+    case TTargetKind::TimesFloor: {
+        char times[32];
+        std::snprintf(times, sizeof times, "%.2fx", row.Target);
+        if (!figure || !floor)
+            return std::string("at most ") + times + " the floor: not measured";
+        return std::string("at most ") + times + " the floor (" + Number(*figure / *floor, 2) +
+               "x): " + (*figure <= row.Target * *floor ? "met" : "MISSED");
+    }
     }
     return "";
 }

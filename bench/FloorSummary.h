@@ -18,10 +18,10 @@ struct TMeasure {
     std::string Counter; // the counter's name
 };
 
-enum class TTargetKind { None, AboveFloor, AtMost };
+enum class TTargetKind { None, AboveFloor, AtMost, TimesFloor };
 
 // One figure beside its floor, optionally with a target: the figure at most Target above the
-// floor, or at most Target outright.
+// floor, at most Target outright, or at most Target times the floor.
 struct TFloorRow {
     std::string Title;
     std::string Figure; // benchmark names

@@ -2,6 +2,7 @@
 
 #include "core/EntryChecks.h"
 #include "core/Sqmmodelnames.h"
+#include "platform/NumberConversion.h"
 #include "platform/Text.h"
 #include "sharing/SharingSettings.h"
 
@@ -216,6 +217,120 @@ const std::map<std::string, THandler>& Handlers() {
     return handlers;
 }
 
+// --logger and its companions, gathered before they are checked together.
+struct TLoggerFlags {
+    std::optional<TLoggerRequest> Request;
+    bool Yes = false;
+    std::optional<bool> LocalClock;
+};
+
+// "5m" or "300s": a logging period the meter can hold.
+void ParsePeriod(const std::string& text, TLoggerRequest& request) {
+    const std::string message = "The logging period '" + text +
+                                "' is not a whole number of seconds or minutes such as 300s or "
+                                "5m.";
+    if (text.size() < 2 || (text.back() != 's' && text.back() != 'm'))
+        throw EUsageError(message);
+    const int value = WholeNumber(text.substr(0, text.size() - 1), 1, 999'999'999, message);
+    request.PeriodInMinutes = text.back() == 'm';
+    request.Period =
+        request.PeriodInMinutes ? std::chrono::minutes(value) : std::chrono::seconds(value);
+}
+
+// True when name is one of the logger's options, which is then taken.
+bool ParseLoggerOption(TArguments& a, const std::string& name, TLoggerFlags& flags) {
+    using TAction = TLoggerRequest::TAction;
+    if (name == "--yes") {
+        a.NoValue(name);
+        flags.Yes = true;
+        return true;
+    }
+    if (name == "--logger-clock") {
+        const std::string clock = a.Value(name);
+        if (clock != "utc" && clock != "local")
+            throw EUsageError("Option --logger-clock takes utc or local, not '" + clock + "'.");
+        flags.LocalClock = clock == "local";
+        return true;
+    }
+    if (name != "--logger")
+        return false;
+    static const std::map<std::string, TAction> actions = {{"status", TAction::Status},
+                                                           {"download", TAction::Download},
+                                                           {"set-clock", TAction::SetClock},
+                                                           {"set-period", TAction::SetPeriod},
+                                                           {"set-threshold", TAction::SetThreshold},
+                                                           {"set-mode", TAction::SetMode},
+                                                           {"erase", TAction::Erase}};
+    const std::string action = a.Value(name);
+    const auto found = actions.find(action);
+    if (found == actions.end())
+        throw EUsageError("Unknown logger action '" + action +
+                          "': give status, download, set-clock, set-period, set-threshold, "
+                          "set-mode or erase.");
+    if (flags.Request)
+        throw EUsageError("Give one --logger action at a time.");
+    TLoggerRequest& request = flags.Request.emplace();
+    request.Action = found->second;
+    switch (request.Action) {
+    case TAction::SetPeriod:
+        ParsePeriod(a.Value("--logger set-period"), request);
+        break;
+    case TAction::SetThreshold: {
+        const std::string text = a.Value("--logger set-threshold");
+        double value = -1.0;
+        try {
+            value = PlainDecimalToFloat(text);
+        } catch (const EConvertError&) {
+        }
+        if (!(value >= 0.0 && value <= 99.99))
+            throw EUsageError("The threshold '" + text +
+                              "' is not a sky brightness from 0 to 99.99 MPSAS.");
+        request.Threshold = value;
+        break;
+    }
+    case TAction::SetMode:
+        request.Mode = WholeNumber(a.Value("--logger set-mode"), 0, 7,
+                                   "The logging mode must be a whole number from 0 to 7.");
+        break;
+    default:
+        break;
+    }
+    return true;
+}
+
+void CheckLoggerOptions(TLoggerFlags& flags, THeadlessOptions& options) {
+    if (!flags.Request) {
+        if (flags.Yes)
+            throw EUsageError("Option --yes belongs to --logger erase.");
+        if (flags.LocalClock)
+            throw EUsageError("Option --logger-clock needs --logger.");
+        return;
+    }
+    using TAction = TLoggerRequest::TAction;
+    TLoggerRequest& request = *flags.Request;
+    if (flags.Yes && request.Action != TAction::Erase)
+        throw EUsageError("Option --yes belongs to --logger erase.");
+    request.Yes = flags.Yes;
+    request.LocalClock = flags.LocalClock.value_or(false);
+    if (options.Period || options.Csv || options.Ephemeris || options.MqttHost)
+        throw EUsageError("Option --logger takes none of --every, --every-seconds, --csv, "
+                          "--mqtt and --ephemeris.");
+    const bool downloads = request.Action == TAction::Download || request.Action == TAction::Erase;
+    if (downloads && !options.FileName)
+        throw EUsageError(
+            std::string("Option --logger ") +
+            (request.Action == TAction::Erase ? "erase" : "download") +
+            " needs --file FILE: the records are stored there" +
+            (request.Action == TAction::Erase ? " before the meter is erased." : "."));
+    if (!downloads && (options.FileName || options.SkyglowFolder))
+        throw EUsageError("Options --file and --skyglow belong to --logger download and erase.");
+    if (request.Action == TAction::Erase && !request.Yes)
+        throw EUsageError("Erasing removes every record from the meter: give --yes as well. The "
+                          "records are downloaded into the file first, and the meter is erased "
+                          "only when every one of them was stored.");
+    options.Logger = request;
+}
+
 } // namespace
 
 std::optional<int> ModelIndexOf(const std::string& name) {
@@ -230,17 +345,21 @@ THeadlessOptions ParseHeadlessOptions(const std::vector<std::string>& args) {
     THeadlessOptions options;
     TArguments arguments(args);
     std::string option;
+    TLoggerFlags logger;
     while (arguments.Next(option)) {
         if (options.Find && !option.starts_with("-")) {
             options.FindTargets.push_back(option); // an address after --find's other options
             continue;
         }
         const std::string name = option == "-h" ? "--help" : option;
+        if (ParseLoggerOption(arguments, name, logger))
+            continue;
         const auto handler = Handlers().find(name);
         if (handler == Handlers().end())
             throw EUsageError("Unknown option '" + option + "'.");
         handler->second(arguments, options, name);
     }
+    CheckLoggerOptions(logger, options);
     if (options.Count && !options.Period)
         throw EUsageError("Option --count needs --every.");
     if (options.Ephemeris && (options.Period || options.FileName || options.Csv ||
@@ -308,6 +427,25 @@ each. Options override the saved connection:
   --discovery-port PORT
                        meant for tests: with --find, the UDP port of the network query
                        (default 30718)
+  --logger ACTION      work with the records of an SQM-LU-DL (give --model LU-DL and
+                       --serial DEVICE); ACTION is one of
+                         status           the records, capacity, logging settings,
+                                          battery, and the meter's clock beside the
+                                          computer's, one "name: value" line each
+                         download         store every record in --file (and in the
+                                          night's skyglow files with --skyglow);
+                                          records already in the file are skipped
+                         set-clock        set the meter's clock to the computer's
+                         set-period P     log every P, such as 300s or 5m
+                         set-threshold M  log only readings darker than M MPSAS
+                         set-mode N       0 off, 1 seconds, 2 minutes, 3 to 7 every 5,
+                                          10, 15, 30 or 60 minutes on the clock
+                         erase            download as above, then erase the meter,
+                                          only when every record was stored; needs --yes
+  --yes                let --logger erase go ahead
+  --logger-clock utc|local
+                       the time the meter's clock keeps (default utc, as set-clock sets
+                       it); records are stored in local time
   --every-seconds S    meant for tests: like --every, with the period in seconds
                        (1 to 3600)
   --help               show this text
@@ -322,8 +460,9 @@ readings in a row are one outage, reported when it starts (again when its messag
 changes) and when the meter answers again.
 
 Exit status: 0 when every reading was taken (and stored, with --file); 1 when a reading
-failed or could not be stored; 2 for a command line, connection entry, site or sharing
-setting that cannot be used (and for --ephemeris without a site). With --find: 0 when at
-least one meter was found, 1 when none was, 2 for a command line that cannot be used.
+failed or could not be stored (with --logger: a command, record or file that failed); 2
+for a command line, connection entry, site or sharing setting that cannot be used (and for
+--ephemeris without a site). With --find: 0 when at least one meter was found, 1 when none
+was, 2 for a command line that cannot be used.
 )";
 }

@@ -8,6 +8,18 @@
 #include <string>
 #include <vector>
 
+// What --logger asks of a data-logging meter, with --yes and --logger-clock.
+struct TLoggerRequest {
+    enum class TAction { Status, Download, SetClock, SetPeriod, SetThreshold, SetMode, Erase };
+    TAction Action = TAction::Status;
+    std::chrono::seconds Period{0}; // set-period
+    bool PeriodInMinutes = false;   // set-period given as "5m"
+    double Threshold = 0.0;         // set-threshold, MPSAS
+    int Mode = 0;                   // set-mode
+    bool Yes = false;               // --yes: erase may go ahead
+    bool LocalClock = false;        // --logger-clock local
+};
+
 // A command line that nightlux-read cannot run; the message says why.
 class EUsageError : public Exception {
 public:
@@ -36,6 +48,8 @@ struct THeadlessOptions {
     std::optional<std::string> MqttCaFile;      // --mqtt-ca
     std::optional<TPosition> Position;          // --position
     std::optional<std::string> SiteName;        // --site
+    // --logger ACTION [VALUE], for an SQM-LU-DL (headless/LoggerCommand.h).
+    std::optional<TLoggerRequest> Logger;
     // --ephemeris, with the local date of the night's evening when given.
     bool Ephemeris = false;
     std::optional<std::chrono::year_month_day> EphemerisDate;

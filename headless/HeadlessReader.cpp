@@ -11,6 +11,7 @@
 #include "core/UiSeams.h"
 #include "headless/Ephemeris.h"
 #include "headless/FindMeters.h"
+#include "headless/LoggerCommand.h"
 #include "headless/StopSignals.h"
 #include "meter/Dm_SQMBase.h"
 #include "platform/Folders.h"
@@ -21,9 +22,11 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
+#include <iostream>
 #include <memory>
 #include <optional>
 #include <ostream>
+#include <unistd.h>
 
 namespace {
 
@@ -316,6 +319,9 @@ int RunHeadlessReader(const std::vector<std::string>& args, const std::string& s
         nothingSaved = ini.ReadString("SQM", "Config-1", "").empty();
         connection = ConnectionEntriesFromRecord(ReadSavedConfig(ini));
         ApplyOptions(options, connection);
+        if (options.Logger)
+            return RunLoggerCommand(options, connection, ini, out, err, waiter,
+                                    &err == &std::cerr && ::isatty(STDERR_FILENO) == 1);
         sharing = MakeSharing(options, ini, connection.ModelIndex);
     } catch (const EUsageError& e) {
         err << "nightlux-read: " << e.what() << "\nTry 'nightlux-read --help'." << std::endl;

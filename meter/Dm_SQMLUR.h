@@ -26,6 +26,8 @@ public:
     void SetStopBits(int stopBits);
     // The port's time-outs, from the next read or write on; the port starts with its own.
     void SetTimeouts(const TSerialTimeouts& timeouts);
+    // The port itself, for the data logger's commands (meter/DataLogger.h).
+    TSerialComm& GetSerial() { return *Serial; }
 
 private:
     // Sends command and keeps the reply of replyLength bytes in reply.

@@ -5,6 +5,7 @@
 #include "platform/Export.h"
 
 #include <chrono>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -54,6 +55,11 @@ public:
     // dropped, and the reply (marker included) counts as begun only at the marker. Returns
     // 0 when no marker arrived within the total time-out.
     int ReceiveFrom(std::string_view marker, char* buffer, int count);
+    // Reads one line that begins with marker and ends in LF under the time-outs: bytes
+    // before the marker are dropped, at most maxLength bytes are taken. Returns the line
+    // without CR LF, or nullopt when no whole line came in time. Throws ESerial when the
+    // device has gone (hang-up, I/O error). Defined in SerialLine.cpp.
+    std::optional<std::string> ReceiveLine(std::string_view marker, std::size_t maxLength);
     // Throws away received bytes not yet read; a failure is only reported as a
     // diagnostic line.
     void ClearReceiver();

@@ -53,7 +53,8 @@ int RunPty(const std::string& linkPath, const TMeterOptions& options) {
     std::optional<TDeviceLink> link;
     if (!linkPath.empty())
         link.emplace(linkPath, meter.DevicePath());
-    std::cout << "Simulated SQM-LU on " << meter.DevicePath() << std::endl;
+    std::cout << (options.Logger ? "Simulated SQM-LU-DL on " : "Simulated SQM-LU on ")
+              << meter.DevicePath() << std::endl;
     if (link)
         std::cout << "Linked as " << link->Path() << std::endl;
     int signal = 0;

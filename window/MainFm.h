@@ -3,6 +3,8 @@
 #include "core/ReadingCycle.h"
 #include "history/NightReading.h"
 
+#include <QDialog>
+#include <QPointer>
 #include <QStringList>
 #include <QWidget>
 #include <functional>
@@ -55,6 +57,11 @@ public:
     // Opens the Find Meters dialog, which fills the connection entries with a meter it found.
     void FindMetersClick();
     void UseFoundMeter(const TChosenMeter& meter);
+    // Opens the data logger's dialog (Ctrl+Shift+L) for the LU-DL model on the selected port;
+    // the open one is raised. For other models the status bar says why nothing opens.
+    void LoggerClick();
+    // Whether the data logger's dialog can be opened: the model is LU-DL.
+    bool IsLoggerAvailable() const;
     // Stores the settings; always allows closing.
     bool FormCloseQuery();
     // The window's screen now has another resolution (pixels per inch).
@@ -176,4 +183,5 @@ private:
     TNightChartFm* ChartFm = nullptr;
     TFindMetersDialog* FindFm = nullptr;
     std::vector<TNightReading> SessionReadings;
+    QPointer<QDialog> LoggerFm; // the data logger's dialog while it is open
 };

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "tools/sim/LoggerFlash.h"
+
 #include <chrono>
 #include <optional>
 #include <string>
@@ -44,6 +46,10 @@ struct TMeterOptions {
                                     // ShortReply: once that much of the reply has gone)
     bool RefuseSecondClient = true; // one client at a time, as the real meter
     int QueuedReports = 0;          // interval reports delivered as soon as a client connects
+
+    // Set: a data-logging meter (SQM-LU-DL) that also answers the "L" commands (on a
+    // pseudo-terminal).
+    std::optional<TLoggerOptions> Logger;
 };
 
 // The replies of one simulated meter, in the real meter's fixed-column layouts.

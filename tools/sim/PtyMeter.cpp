@@ -8,6 +8,7 @@
 #include <system_error>
 #include <termios.h>
 #include <unistd.h>
+#include <utility>
 
 namespace {
 
@@ -35,6 +36,9 @@ void MakeRaw(int slave) {
 } // namespace
 
 TPtyMeter::TPtyMeter(TMeterOptions options) : Replies(std::move(options)) {
+    if (Replies.Options().Logger)
+        Logger = std::make_unique<TLoggerFlash>(*Replies.Options().Logger,
+                                                Replies.Options().FeatureVersion);
     Master = TFileDescriptor(::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC));
     if (!Master.IsValid())
         ThrowSystemError("posix_openpt");
@@ -90,6 +94,16 @@ void TPtyMeter::Run() {
         // ignores it.
         for (ssize_t i = 0; i < n; ++i) {
             const char c = bytes[i];
+            // A data logger's command runs from "L" to "x".
+            if (Logger && (c == 'L' || !LoggerCommand.empty())) {
+                if (c == 'L' || LoggerCommand.size() > 64)
+                    LoggerCommand.clear();
+                LoggerCommand += c;
+                if (c == 'x' && !AnswerLogger(std::exchange(LoggerCommand, {})))
+                    return;
+                previous = 0;
+                continue;
+            }
             if (c == 'x' && IsCommandLetter(previous)) {
                 const std::string reply = Replies.Answer(std::string{previous, c});
                 if (Replies.Options().DropConnection) {
@@ -105,6 +119,18 @@ void TPtyMeter::Run() {
             }
         }
     }
+}
+
+bool TPtyMeter::AnswerLogger(const std::string& command) {
+    const TLoggerFlash::TAnswer answer = Logger->Answer(command);
+    if (answer.Unplug || Replies.Options().DropConnection) {
+        Unplug();
+        CountCommand();
+        return false;
+    }
+    CountCommand();
+    Answer(answer.Reply);
+    return true;
 }
 
 void TPtyMeter::Answer(const std::string& reply) {

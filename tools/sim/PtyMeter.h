@@ -6,6 +6,7 @@
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -31,6 +32,10 @@ public:
     // Sends bytes from the meter at once, outside any reply (line noise, stale bytes).
     void Inject(const std::string& bytes);
 
+    // The data-logging meter's flash; nullptr unless the options ask for one. Read it only
+    // while no command is being answered.
+    const TLoggerFlash* GetLogger() const { return Logger.get(); }
+
     // Commands recognised so far; a dropping meter counts its command once it is gone.
     int CommandsReceived() const { return Commands.load(); }
     // Waits until at least count commands have been received; false if not within timeout.
@@ -46,7 +51,12 @@ private:
     void Unplug();
     void CountCommand();
 
+    // A logger command from "L" to "x"; false when the meter was unplugged by it.
+    bool AnswerLogger(const std::string& command);
+
     TMeterReplies Replies;
+    std::unique_ptr<TLoggerFlash> Logger; // set for a data-logging meter
+    std::string LoggerCommand;            // a logger command being received
     TFileDescriptor Master;
     // Held open so the terminal keeps its settings and does not hang up between clients.
     TFileDescriptor Slave;

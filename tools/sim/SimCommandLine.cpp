@@ -124,6 +124,58 @@ std::string Ipv4(const std::string& option, const std::string& text) {
 
 using TOptionHandler = std::function<void(TArguments&, TSimCommandLine&, const std::string&)>;
 
+// The data logger's options, which make the meter a data logger.
+TLoggerOptions& Logger(TSimCommandLine& line) {
+    return line.Meter.Logger ? *line.Meter.Logger : line.Meter.Logger.emplace();
+}
+
+// "3,17,40": slots of the flash.
+std::set<std::int64_t> Slots(const std::string& option, const std::string& text) {
+    std::set<std::int64_t> slots;
+    for (std::size_t begin = 0; begin <= text.size();) {
+        const std::size_t comma = std::min(text.find(',', begin), text.size());
+        std::int64_t slot = -1;
+        const auto [end, error] = std::from_chars(text.data() + begin, text.data() + comma, slot);
+        if (error != std::errc() || end != text.data() + comma || slot < 0)
+            throw Exception("Option " + option + " takes slot numbers separated by commas, not '" +
+                            text + "'.");
+        slots.insert(slot);
+        begin = comma + 1;
+    }
+    return slots;
+}
+
+const std::map<std::string, TOptionHandler>& LoggerHandlers() {
+    constexpr long MaxSlot = 99'999'999;
+    static const std::map<std::string, TOptionHandler> handlers = {
+        {"--logger",
+         [](auto& a, auto& c, auto& o) { Logger(c).Records = a.Integer(o, 0, MaxSlot); }},
+        {"--logger-capacity",
+         [](auto& a, auto& c, auto& o) { Logger(c).Capacity = a.Integer(o, 1, MaxSlot); }},
+        {"--logger-wrap", [](auto&, auto& c, auto&) { Logger(c).Wrap = true; }},
+        {"--logger-erased",
+         [](auto& a, auto& c, auto& o) { Logger(c).ErasedSlots = Slots(o, a.Value(o)); }},
+        {"--logger-period",
+         [](auto& a, auto& c, auto& o) { Logger(c).PeriodSeconds = a.Integer(o, 1, 86400); }},
+        {"--logger-extra-fields", [](auto&, auto& c, auto&) { Logger(c).ExtraFields = true; }},
+        {"--logger-uncalibrated", [](auto&, auto& c, auto&) { Logger(c).Uncalibrated = true; }},
+        {"--logger-battery-restart",
+         [](auto& a, auto& c, auto& o) { Logger(c).BatteryRestart = a.Integer(o, 0, MaxSlot); }},
+        {"--logger-clock-offset",
+         [](auto& a, auto& c, auto& o) {
+             Logger(c).ClockOffsetSeconds = a.Integer(o, -99'999'999, 99'999'999);
+         }},
+        {"--logger-lost-record",
+         [](auto& a, auto& c, auto& o) { Logger(c).LostRecord = a.Integer(o, 0, MaxSlot); }},
+        {"--logger-garbled-record",
+         [](auto& a, auto& c, auto& o) { Logger(c).GarbledRecord = a.Integer(o, 0, MaxSlot); }},
+        {"--logger-garbled-once", [](auto&, auto& c, auto&) { Logger(c).GarbledOnce = true; }},
+        {"--logger-unplug-at",
+         [](auto& a, auto& c, auto& o) { Logger(c).UnplugAtRecord = a.Integer(o, 0, MaxSlot); }},
+    };
+    return handlers;
+}
+
 const std::map<std::string, TOptionHandler>& Handlers() {
     using std::chrono::milliseconds;
     using std::chrono::minutes;
@@ -201,8 +253,9 @@ TSimCommandLine ParseSimCommandLine(const std::vector<std::string>& args) {
     TArguments arguments(args);
     while (!arguments.AtEnd()) {
         const std::string option = arguments.Take();
-        const auto handler = Handlers().find(option);
-        if (handler == Handlers().end())
+        const auto& handlers = Handlers().contains(option) ? Handlers() : LoggerHandlers();
+        const auto handler = handlers.find(option);
+        if (handler == handlers.end())
             throw Exception("Unknown option '" + option + "'.");
         handler->second(arguments, line, option);
     }
@@ -213,6 +266,13 @@ TSimCommandLine ParseSimCommandLine(const std::vector<std::string>& args) {
     if (line.Discovery && std::find(args.begin(), args.end(), "--udp-discovery") == args.end())
         throw Exception("Options --udp-address, --udp-port, --udp-from and --udp-delay need "
                         "--udp-discovery MAC.");
+    if (line.Meter.Logger) {
+        if (!line.Pty)
+            throw Exception("The data logger (--logger) is a USB meter: give --pty.");
+        // The data-logging meter reports model 6 unless told otherwise.
+        if (std::find(args.begin(), args.end(), "--model") == args.end())
+            line.Meter.ModelNumber = 6;
+    }
     return line;
 }
 
@@ -265,6 +325,27 @@ Replies:
   --night-start HH:MM   the clock time of the replay's first reading (default 18:00)
   --protocol N, --model N, --feature N, --serial-number N
                         unit information (default 4, 3, 76, 5533)
+
+Data logger (an SQM-LU-DL, with --pty):
+  --logger N            hold N records in the flash, made from the night curve, and
+                        answer the logger's "L" commands (model 6 unless --model is given)
+  --logger-capacity N   flash capacity in records (default 32768)
+  --logger-wrap         past the capacity, overwrite the oldest records from slot 0 on
+                        (without it, logging stops when the flash is full)
+  --logger-erased LIST  slots (0-based, separated by commas) that read as erased
+  --logger-period S     seconds between records (default 300)
+  --logger-extra-fields add a snow flag and a linear value to each record
+  --logger-uncalibrated readings below zero, written with a leading "-"
+  --logger-battery-restart N
+                        record N is the first after the battery was connected (flag 0)
+  --logger-clock-offset S
+                        the meter's clock runs S seconds ahead of UTC (negative: behind)
+  --logger-lost-record N
+                        never answer the read of slot N
+  --logger-garbled-record N
+                        send slot N garbled, every time
+  --logger-garbled-once with --logger-garbled-record: garbled the first time only
+  --logger-unplug-at N  unplug the meter when slot N is read
 
   -h, --help            show this text
 )";

@@ -1,0 +1,36 @@
+// The data logger's dialog, for the SQM-LU-DL.
+#include "core/Sqmconfig.h"
+#include "window/LoggerDialog.h"
+#include "window/MainFm.h"
+
+#include <QComboBox>
+#include <QLineEdit>
+#include <QStatusBar>
+
+namespace {
+
+constexpr int LoggerModelIndex = 3; // "LU-DL (USB)"
+
+} // namespace
+
+bool TMainForm::IsLoggerAvailable() const {
+    return CmbModel->currentIndex() == LoggerModelIndex;
+}
+
+void TMainForm::LoggerClick() {
+    if (LoggerFm) {
+        LoggerFm->raise();
+        LoggerFm->activateWindow();
+        return;
+    }
+    if (!IsLoggerAvailable()) {
+        StatusBar->showMessage(QStringLiteral("The Data Logger is for the model LU-DL (USB)."));
+        return;
+    }
+    auto* dialog =
+        new TLoggerDialog(CmbComPort->currentText().trimmed().toStdString(),
+                          EdtFileName->text().trimmed().toStdString(), SettingsFileName(), this);
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    LoggerFm = dialog;
+    dialog->show();
+}
