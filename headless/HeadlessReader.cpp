@@ -16,6 +16,7 @@
 #include "meter/Dm_SQMBase.h"
 #include "platform/Folders.h"
 #include "platform/IniFile.h"
+#include "platform/JournalStream.h"
 #include "platform/SystemTime.h"
 #include "platform/Text.h"
 
@@ -70,7 +71,7 @@ public:
     TReader(const THeadlessOptions& options, std::unique_ptr<TDmSQMBase> link,
             std::unique_ptr<TReadingSharing> sharing, std::ostream& out, std::ostream& err)
         : Options(options), Link(std::move(link)), Sharing(std::move(sharing)), Out(out), Err(err),
-          Route([this](const std::string& text) { Report(text); }, {}) {}
+          Route([this](const std::string& text) { Report(TPriority::Error, text); }, {}) {}
 
     // Readings at once and then at start + k * period, until the count is reached or a stop
     // is requested; true when every reading was taken and stored.
@@ -80,9 +81,11 @@ public:
         bool allTaken = true;
         int taken = 0;
         TClock::rep slot = 0;
+        waiter.Started();
         while (!waiter.IsStopRequested()) {
             allTaken = TakeReading(taken == 0) && allTaken;
             ++taken;
+            waiter.Progress(Status());
             if (!Options.Period || (Options.Count && taken >= *Options.Count))
                 break;
             // The next slot that is still ahead: a reading that overran its period loses the
@@ -92,6 +95,7 @@ public:
             if (!waiter.WaitUntil(start + slot * period))
                 break;
         }
+        waiter.Stopping();
         return allTaken;
     }
 
@@ -104,12 +108,14 @@ private:
             TReadingCycle(*Link, Sharing.get())
                 .Run(first ? TCycleKind::Single : TCycleKind::Tick, Options.FileName);
         for (const std::string& notice : outcome.SharingNotices)
-            Report(notice);
+            Report(TPriority::Warning, notice);
         if (!outcome.Taken) {
             ReportFailure(outcome.Message);
             return false;
         }
         ReportRecovery();
+        LastReading = outcome.Texts[TReadingField::Time].value_or("") + ", " +
+                      outcome.Texts[TReadingField::Magnitude].value_or("") + " mag/arcsec\u00B2";
         std::string reading;
         try {
             reading =
@@ -130,7 +136,7 @@ private:
         if (Out)
             return true;
         Out.clear();
-        Report("Could not write the reading to the standard output.");
+        Report(TPriority::Error, "Could not write the reading to the standard output.");
         return false;
     }
 
@@ -138,7 +144,7 @@ private:
     // changes, not on every failed reading.
     void ReportFailure(const std::string& message) {
         if (FailedInARow++ == 0 || message != OutageMessage)
-            Report(message);
+            Report(TPriority::Error, message);
         OutageMessage = message;
     }
 
@@ -146,17 +152,30 @@ private:
     void ReportRecovery() {
         if (FailedInARow == 0)
             return;
-        Report("The meter answers again, after " + std::to_string(FailedInARow) +
-               (FailedInARow == 1 ? " failed reading." : " failed readings."));
+        Report(TPriority::Info, "The meter answers again, after " + std::to_string(FailedInARow) +
+                                    (FailedInARow == 1 ? " failed reading." : " failed readings."));
         FailedInARow = 0;
         OutageMessage.clear();
     }
 
     // Continuous readings mark each message with the time, for the night's log.
-    void Report(const std::string& message) {
+    void Report(TPriority priority, const std::string& message) {
+        Err << priority;
         if (Options.Period)
             Err << LocalTimeNow() << ": ";
         Err << message << std::endl;
+    }
+
+    // The run's state in one line: the last reading taken, and the failures since.
+    std::string Status() const {
+        if (FailedInARow == 0)
+            return "Last reading " + LastReading;
+        const std::string last =
+            LastReading.empty() ? "no reading taken yet" : "last reading " + LastReading;
+        const std::string first = OutageMessage.substr(0, OutageMessage.find('\n'));
+        return std::to_string(FailedInARow) +
+               (FailedInARow == 1 ? " failed reading (" : " failed readings (") + first + "); " +
+               last;
     }
 
     const THeadlessOptions& Options;
@@ -168,6 +187,7 @@ private:
     bool Printed = false;
     int FailedInARow = 0;
     std::string OutageMessage;
+    std::string LastReading;
 };
 
 // The link for the connection, or the window's message for a refused entry.
@@ -324,10 +344,11 @@ int RunHeadlessReader(const std::vector<std::string>& args, const std::string& s
                                     &err == &std::cerr && ::isatty(STDERR_FILENO) == 1);
         sharing = MakeSharing(options, ini, connection.ModelIndex);
     } catch (const EUsageError& e) {
-        err << "nightlux-read: " << e.what() << "\nTry 'nightlux-read --help'." << std::endl;
+        err << TPriority::Error << "nightlux-read: " << e.what() << "\nTry 'nightlux-read --help'."
+            << std::endl;
         return 2;
     } catch (const ESetupError& e) {
-        err << "nightlux-read: " << e.what() << std::endl;
+        err << TPriority::Error << "nightlux-read: " << e.what() << std::endl;
         return 2;
     }
     std::string refusal;
@@ -335,22 +356,28 @@ int RunHeadlessReader(const std::vector<std::string>& args, const std::string& s
     try {
         link = MakeLink(connection, refusal);
     } catch (const std::exception& e) {
-        err << e.what() << std::endl;
+        err << TPriority::Error << e.what() << std::endl;
         return 1;
     }
     if (!link) {
         if (unreadable) {
-            err << "nightlux-read: Could not read the settings file " << settingsFile << ": "
-                << *unreadable << ".\nTry 'nightlux-read --help'." << std::endl;
+            err << TPriority::Error << "nightlux-read: Could not read the settings file "
+                << settingsFile << ": " << *unreadable << ".\nTry 'nightlux-read --help'."
+                << std::endl;
             return 2;
         }
-        err << refusal << std::endl;
+        err << TPriority::Error << refusal << std::endl;
         if (nothingSaved && !options.Host)
-            err << "No meter has been saved yet (the Nightlux window saves the one it reads when "
+            err << TPriority::Error
+                << "No meter has been saved yet (the Nightlux window saves the one it reads when "
                    "it closes): give --host HOST for an SQM-LE, or --model LU --serial DEVICE "
                    "for a USB meter.\nTry 'nightlux-read --help'."
                 << std::endl;
         return 2;
     }
-    return TReader(options, std::move(link), std::move(sharing), out, err).Run(waiter) ? 0 : 1;
+    const bool allTaken =
+        TReader(options, std::move(link), std::move(sharing), out, err).Run(waiter);
+    // A continuous run stopped on request has done what was asked; its failed readings are
+    // reported already.
+    return allTaken || (options.Period && waiter.IsStopRequested()) ? 0 : 1;
 }

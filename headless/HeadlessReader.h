@@ -30,9 +30,10 @@ std::string ReadingFieldLines(const TReadingTexts& texts);
 
 // Runs nightlux-read with the arguments (without the program name) against the settings
 // file: readings go to out, messages to err; waiter paces continuous readings and ends them.
-// Returns the exit status: 0 when every reading was taken (and stored), 1 when one failed,
-// 2 for a command line, entry, site or sharing setting that cannot be used. With --ephemeris
-// it prints the night's Sun and Moon times instead and reads no meter. An empty settings file
-// name (there is no folder for the settings) is refused with status 2.
+// Returns the exit status: 0 when every reading was taken (and stored) or a continuous run
+// was stopped by the waiter, 1 when one failed, 2 for a command line, entry, site or sharing
+// setting that cannot be used. With --ephemeris it prints the night's Sun and Moon times
+// instead and reads no meter. An empty settings file name (there is no folder for the
+// settings) is refused with status 2.
 int RunHeadlessReader(const std::vector<std::string>& args, const std::string& settingsFile,
                       std::ostream& out, std::ostream& err, TStopWaiter& waiter);

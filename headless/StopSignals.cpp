@@ -18,6 +18,7 @@ sigset_t StopSet() {
     sigemptyset(&set);
     sigaddset(&set, SIGINT);
     sigaddset(&set, SIGTERM);
+    sigaddset(&set, SIGHUP);
     return set;
 }
 
@@ -33,6 +34,7 @@ TStopSignals::TStopSignals() {
     sigemptyset(&action.sa_mask);
     sigaction(SIGINT, &action, &PreviousInt);
     sigaction(SIGTERM, &action, &PreviousTerm);
+    sigaction(SIGHUP, &action, &PreviousHup);
 }
 
 TStopSignals::~TStopSignals() {
@@ -40,6 +42,7 @@ TStopSignals::~TStopSignals() {
     sigprocmask(SIG_SETMASK, &Previous, nullptr);
     sigaction(SIGINT, &PreviousInt, nullptr);
     sigaction(SIGTERM, &PreviousTerm, nullptr);
+    sigaction(SIGHUP, &PreviousHup, nullptr);
 }
 
 bool TStopSignals::IsStopRequested() const {
@@ -54,6 +57,7 @@ bool TStopSignals::WaitUntil(TClock::time_point time) {
     sigset_t open = Previous;
     sigdelset(&open, SIGINT);
     sigdelset(&open, SIGTERM);
+    sigdelset(&open, SIGHUP);
     while (!IsStopRequested()) {
         const auto left = time - TClock::now();
         if (left <= TClock::duration::zero())

@@ -2,9 +2,10 @@
 
 #include <chrono>
 #include <csignal>
+#include <string>
 
 // What a reading loop waits with: the time until its next reading, cut short by a request
-// to stop.
+// to stop. The loop also tells it how the run goes, for a service manager that watches it.
 class TStopWaiter {
 public:
     using TClock = std::chrono::steady_clock;
@@ -13,9 +14,16 @@ public:
     virtual bool IsStopRequested() const = 0;
     // Waits until time; false, without waiting further, once a stop is requested.
     virtual bool WaitUntil(TClock::time_point time) = 0;
+
+    // The run is set up and takes its first reading.
+    virtual void Started() {}
+    // A reading was taken or failed; status says so in one line.
+    virtual void Progress(const std::string& status) { static_cast<void>(status); }
+    // The run ends: no reading follows.
+    virtual void Stopping() {}
 };
 
-// SIGINT and SIGTERM as a request to stop. While the object lives both signals are
+// SIGINT, SIGTERM and SIGHUP as a request to stop. While the object lives the signals are
 // blocked, so they never interrupt a read cycle or a write: they stay pending until
 // WaitUntil lets them through, and then end its wait at once. One object at a time.
 //
@@ -41,4 +49,5 @@ private:
     sigset_t Previous;
     struct sigaction PreviousInt;
     struct sigaction PreviousTerm;
+    struct sigaction PreviousHup;
 };

@@ -5,17 +5,33 @@
 
 #include "core/Sqmconfig.h"
 #include "headless/HeadlessReader.h"
+#include "headless/ServiceWatch.h"
 #include "headless/StopSignals.h"
+#include "platform/JournalStream.h"
+#include "platform/ServiceNotify.h"
 
 #include <iostream>
+#include <optional>
+#include <unistd.h>
 
 int main(int argc, char** argv) {
+    // Under systemd each message line carries its priority for the journal.
+    std::optional<TJournalLineBuffer> journal;
+    std::streambuf* const terminal = std::cerr.rdbuf();
+    if (IsJournalStream(STDERR_FILENO)) {
+        journal.emplace(*terminal);
+        std::cerr.rdbuf(&*journal);
+    }
+    int status = 1;
     try {
         TStopSignals stop;
-        return RunHeadlessReader(std::vector<std::string>(argv + 1, argv + argc),
-                                 SettingsFileName(), std::cout, std::cerr, stop);
+        const TServiceNotifier notifier = TServiceNotifier::FromEnvironment();
+        TWatchedWaiter waiter(stop, notifier);
+        status = RunHeadlessReader(std::vector<std::string>(argv + 1, argv + argc),
+                                   SettingsFileName(), std::cout, std::cerr, waiter);
     } catch (const std::exception& e) {
-        std::cerr << "nightlux-read: " << e.what() << std::endl;
-        return 1;
+        std::cerr << TPriority::Error << "nightlux-read: " << e.what() << std::endl;
     }
+    std::cerr.rdbuf(terminal);
+    return status;
 }

@@ -6,6 +6,7 @@
 #include "headless/StopSignals.h"
 #include "platform/Folders.h"
 #include "platform/IniFile.h"
+#include "platform/JournalStream.h"
 #include "platform/SystemTime.h"
 #include "tests/support/ScopedEnv.h"
 #include "tests/support/TempFolder.h"
@@ -17,6 +18,7 @@
 #include <functional>
 #include <gtest/gtest.h>
 #include <netinet/in.h>
+#include <regex>
 #include <sstream>
 #include <sys/socket.h>
 #include <sys/stat.h>
@@ -36,11 +38,15 @@ public:
             OnWait(Waits);
         return !IsStopRequested();
     }
+    void Started() override { Events.push_back("started"); }
+    void Progress(const std::string& status) override { Events.push_back(status); }
+    void Stopping() override { Events.push_back("stopping"); }
 
     int StopAfter = -1; // the number of waits after which a stop is requested
     int Waits = 0;
     std::function<void(int waits)> OnWait; // before the reading after that wait
     std::vector<TClock::time_point> Times;
+    std::vector<std::string> Events; // Started, each Progress's status, Stopping
 };
 
 class HeadlessReader : public testing::Test {
@@ -135,6 +141,79 @@ TEST_F(HeadlessReader, AnOutageIsReportedWhenItStartsAndWhenItEnds) {
                                                  "readings.\n"))
         << errors;
     EXPECT_EQ(std::count(errors.begin(), errors.end(), '\n'), 2) << errors;
+}
+
+// A stop asked for ends a continuous run with status 0, whatever failed before it; a run that
+// ends by itself, or a single reading, still says that a reading failed.
+TEST_F(HeadlessReader, AStoppedRunIsNoFailureButAFinishedOneWithAFailedReadingIs) {
+    const struct {
+        std::vector<std::string> Args;
+        int StopAfter;
+        int Status;
+    } cases[] = {
+        {{"--every-seconds", "1"}, 2, 0},
+        {{"--every-seconds", "1", "--count", "5"}, 2, 0},
+        {{"--every-seconds", "1", "--count", "2"}, -1, 1},
+        {{}, -1, 1},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(::testing::PrintToString(c.Args));
+        TMeterOptions dropping = ManyClients();
+        dropping.DropConnection = true;
+        Meter.SetOptions(dropping);
+        Waiter = {};
+        Waiter.StopAfter = c.StopAfter;
+        Err.str("");
+        std::vector<std::string> args = {"--timeout", "1"};
+        args.insert(args.end(), c.Args.begin(), c.Args.end());
+        EXPECT_EQ(Run(args), c.Status);
+        EXPECT_NE(Err.str().find("The connection to 127.0.0.1 port "), std::string::npos)
+            << "the failure is told: " << Err.str();
+    }
+}
+
+// What a service manager is told: the start, the last reading (time and value) or the
+// failures since it, and the end.
+TEST_F(HeadlessReader, TheWaiterIsToldTheStartEachReadingAndTheEnd) {
+    Waiter.OnWait = [this](int waits) {
+        TMeterOptions options = ManyClients();
+        options.DropConnection = waits == 1;
+        Meter.SetOptions(options);
+    };
+    EXPECT_EQ(Run({"--timeout", "1", "--every-seconds", "1", "--count", "3"}), 1);
+    ASSERT_EQ(Waiter.Events.size(), 5u) << ::testing::PrintToString(Waiter.Events);
+    EXPECT_EQ(Waiter.Events[0], "started");
+    const std::regex last(R"(Last reading [0-9/]+ [0-9:]+, 19\.50 mag/arcsec²)");
+    EXPECT_TRUE(std::regex_match(Waiter.Events[1], last)) << Waiter.Events[1];
+    EXPECT_TRUE(Waiter.Events[2].starts_with("1 failed reading (The connection to 127.0.0.1 "))
+        << Waiter.Events[2];
+    EXPECT_TRUE(Waiter.Events[2].ends_with("); l" + Waiter.Events[1].substr(1)))
+        << Waiter.Events[2];
+    EXPECT_TRUE(std::regex_match(Waiter.Events[3], last)) << Waiter.Events[3];
+    EXPECT_EQ(Waiter.Events[4], "stopping");
+}
+
+// Written to the journal, each line of a message carries its priority: failures are errors,
+// sharing that failed a warning, the end of an outage information.
+TEST_F(HeadlessReader, JournalLinesCarryTheirPriority) {
+    std::stringbuf journal;
+    TJournalLineBuffer lines(journal);
+    Err.basic_ios::rdbuf(&lines);
+    Waiter.OnWait = [this](int waits) {
+        TMeterOptions options = ManyClients();
+        options.DropConnection = waits == 1;
+        Meter.SetOptions(options);
+    };
+    WriteBytes(Home.File("not-a-folder"), "x");
+    EXPECT_EQ(Run({"--timeout", "1", "--every-seconds", "1", "--count", "3", "--skyglow",
+                   Home.File("not-a-folder")}),
+              1);
+    std::istringstream told(journal.str());
+    std::vector<std::string> priorities;
+    for (std::string line; std::getline(told, line);)
+        priorities.push_back(line.substr(0, 3));
+    EXPECT_EQ(priorities, (std::vector<std::string>{"<4>", "<3>", "<6>"})) << journal.str();
+    EXPECT_EQ(Err.str(), "");
 }
 
 SYSTEMTIME PinnedClock() {

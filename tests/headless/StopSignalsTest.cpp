@@ -44,6 +44,14 @@ TEST(StopSignals, ASignalDuringTheWaitEndsItAtOnce) {
     sender.join();
 }
 
+TEST(StopSignals, SighupEndsTheWaitLikeSigterm) {
+    TStopSignals stop;
+    raise(SIGHUP);
+    EXPECT_FALSE(stop.IsStopRequested()) << "held outside the wait";
+    EXPECT_FALSE(stop.WaitUntil(TClock::now() + 60s));
+    EXPECT_EQ(stop.GetStopSignal(), SIGHUP);
+}
+
 TEST(StopSignals, EndingRestoresTheSignalMask) {
     sigset_t before;
     pthread_sigmask(SIG_BLOCK, nullptr, &before);
@@ -52,6 +60,7 @@ TEST(StopSignals, EndingRestoresTheSignalMask) {
     pthread_sigmask(SIG_BLOCK, nullptr, &after);
     EXPECT_EQ(sigismember(&after, SIGINT), sigismember(&before, SIGINT));
     EXPECT_EQ(sigismember(&after, SIGTERM), sigismember(&before, SIGTERM));
+    EXPECT_EQ(sigismember(&after, SIGHUP), sigismember(&before, SIGHUP));
 }
 
 } // namespace
