@@ -2,9 +2,9 @@
 
 #include "core/Nelm.h"
 #include "core/ReadingsFile.h"
-#include "core/night/ReadingsFileReader.h"
-#include "core/sharing/SharedReading.h"
-#include "core/sharing/SkyglowWriter.h"
+#include "history/ReadingsFileReader.h"
+#include "sharing/SharedReading.h"
+#include "sharing/SkyglowWriter.h"
 #include "meter/Dm_SQMBase.h"
 #include "platform/Exception.h"
 

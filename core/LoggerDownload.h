@@ -1,7 +1,7 @@
 #pragma once
 
-#include "core/sharing/SharingSettings.h"
-#include "core/sharing/Site.h"
+#include "sharing/SharingSettings.h"
+#include "sharing/Site.h"
 #include "meter/DataLogger.h"
 
 #include <cstdint>

@@ -1,7 +1,7 @@
 // The data logger's dialog against the simulated SQM-LU-DL, and its place in the window.
 #include "window/LoggerDialog.h"
 
-#include "core/night/ReadingsFileReader.h"
+#include "history/ReadingsFileReader.h"
 #include "tests/window/WindowFixture.h"
 #include "tools/sim/PtyMeter.h"
 
