@@ -89,7 +89,7 @@ std::string EphemerisReport(const astro::TSite& site, const std::string& siteNam
 }
 
 std::chrono::year_month_day CurrentNight() {
-    const std::time_t noonAgo = std::time(nullptr) - std::time_t{12 * 60 * 60};
+    const std::time_t noonAgo = std::time(nullptr) - std::time_t{12} * 60 * 60;
     std::tm local{};
     localtime_r(&noonAgo, &local);
     return std::chrono::year_month_day{std::chrono::year(local.tm_year + 1900),

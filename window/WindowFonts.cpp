@@ -9,7 +9,7 @@ QString WindowFontFamily() {
         const QStringList families = QFontDatabase::families();
         for (const char* candidate : {"Tahoma", "DejaVu Sans Condensed", "Liberation Sans",
                                       "Nimbus Sans", "DejaVu Sans", "Noto Sans"}) {
-            const QString name = QString::fromLatin1(candidate);
+            QString name = QString::fromLatin1(candidate);
             if (families.contains(name, Qt::CaseInsensitive))
                 return name;
         }
