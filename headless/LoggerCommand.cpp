@@ -1,9 +1,9 @@
 #include "headless/LoggerCommand.h"
 
-#include "core/LoggerDownload.h"
+#include "datalogger/LoggerDownload.h"
 #include "core/Sqmmodelnames.h"
 #include "core/UiSeams.h"
-#include "core/sharing/SharingSettings.h"
+#include "sharing/SharingSettings.h"
 #include "headless/HeadlessReader.h"
 #include "headless/StopSignals.h"
 #include "meter/DataLogger.h"

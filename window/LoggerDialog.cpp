@@ -1,6 +1,6 @@
 #include "window/LoggerDialog.h"
 
-#include "core/sharing/SharingSettings.h"
+#include "sharing/SharingSettings.h"
 #include "meter/DataLogger.h"
 #include "meter/Dm_SQMLUR.h"
 #include "platform/IniFile.h"

@@ -1,25 +1,29 @@
 #pragma once
 
 #include "core/ReadingCycle.h"
-#include "core/night/NightReading.h"
+#include "history/NightReading.h"
 
 #include <QDialog>
 #include <QPointer>
 #include <QStringList>
 #include <QWidget>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
 
+class QAction;
 class QCheckBox;
 class QComboBox;
 class QFrame;
 class QLabel;
 class QLineEdit;
+class QMenu;
 class QPushButton;
 class QScrollArea;
 class QStatusBar;
 class QTimer;
+class QToolButton;
 class TDmSQMBase;
 class TNightChartFm;
 class TReadingSharing;
@@ -53,6 +57,8 @@ public:
     void LoggerClick();
     // Whether the data logger's dialog can be opened: the model is LU-DL.
     bool IsLoggerAvailable() const;
+    // The station menu's "Data Logger..." entry and its shortcut, enabled for LU-DL only.
+    void BindLoggerEntry();
     // Stores the settings; always allows closing.
     bool FormCloseQuery();
     // The window's screen now has another resolution (pixels per inch).
@@ -100,6 +106,10 @@ private:
     void SaveSettings();
     void SetDisplay(QLabel* field, const std::string& text);
     void BuildChartButton();
+    void BuildStationButton();
+    // Adds an entry to the station menu; the handler runs as a click handler does.
+    QAction* AddStationEntry(const QString& name, const QString& text,
+                             const std::function<void()>& handler);
     void AddReadingToChart();
     TReadingSharing* GetSharing();
     void ShowSharingNotices(const std::vector<std::string>& notices);
@@ -150,6 +160,8 @@ private:
     QLabel* Label10 = nullptr;
     QPushButton* BtnHyperlink = nullptr;
     QPushButton* BtnChart = nullptr;
+    QToolButton* BtnStation = nullptr;
+    QMenu* StationMenu = nullptr;
 
     QStatusBar* StatusBar = nullptr;
     QLabel* StatusPanel0 = nullptr;

@@ -1,7 +1,7 @@
 // nightlux-read --logger in-process, against the simulated SQM-LU-DL on a pseudo-terminal.
 
-#include "core/LoggerDownload.h"
-#include "core/night/ReadingsFileReader.h"
+#include "datalogger/LoggerDownload.h"
+#include "history/ReadingsFileReader.h"
 #include "headless/HeadlessOptions.h"
 #include "headless/HeadlessReader.h"
 #include "headless/StopSignals.h"
