@@ -2,7 +2,7 @@
 // pseudo-terminal, beside the same "L4" exchanges done with bare system calls.
 
 #include "bench/BenchSupport.h"
-#include "core/LoggerDownload.h"
+#include "datalogger/LoggerDownload.h"
 #include "meter/Dm_SQMLUR.h"
 #include "platform/FileDescriptor.h"
 #include "tools/sim/PtyMeter.h"

@@ -1,6 +1,6 @@
 #include "headless/LoggerCommand.h"
 
-#include "core/LoggerDownload.h"
+#include "datalogger/LoggerDownload.h"
 #include "core/Sqmmodelnames.h"
 #include "core/UiSeams.h"
 #include "sharing/SharingSettings.h"

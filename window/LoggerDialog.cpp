@@ -363,16 +363,22 @@ void TLoggerDialog::SetModeClick() {
 void TLoggerDialog::StoreRecord(const TLoggerRecord& record) {
     if (StoreFailed || !Store)
         return;
-    switch (Store->Store(record)) {
-    case TLoggerStore::TOutcome::Stored:
-        ++Stored;
-        break;
-    case TLoggerStore::TOutcome::Duplicate:
-        ++Duplicates;
-        break;
-    case TLoggerStore::TOutcome::Failed:
+    try {
+        switch (Store->Store(record)) {
+        case TLoggerStore::TOutcome::Stored:
+            ++Stored;
+            break;
+        case TLoggerStore::TOutcome::Duplicate:
+            ++Duplicates;
+            break;
+        case TLoggerStore::TOutcome::Failed:
+            StoreFailed = true;
+            break;
+        }
+    } catch (const std::exception& e) {
+        // Nothing escapes into the event loop; the download stops at the next record.
         StoreFailed = true;
-        break;
+        LblMessage->setText(Text(e.what()));
     }
 }
 

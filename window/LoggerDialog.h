@@ -1,6 +1,6 @@
 #pragma once
 
-#include "core/LoggerDownload.h"
+#include "datalogger/LoggerDownload.h"
 
 #include <QDialog>
 #include <atomic>

@@ -97,9 +97,7 @@ void TMainForm::BindHandlers() {
     auto* sharing = new QShortcut(QKeySequence(QStringLiteral("Ctrl+Shift+S")), this);
     sharing->setObjectName(QStringLiteral("SharingShortcut"));
     connect(sharing, &QShortcut::activated, this, Guarded([this] { SharingClick(); }));
-    auto* logger = new QShortcut(QKeySequence(QStringLiteral("Ctrl+Shift+L")), this);
-    logger->setObjectName(QStringLiteral("LoggerShortcut"));
-    connect(logger, &QShortcut::activated, this, Guarded([this] { LoggerClick(); }));
+    BindLoggerEntry();
 }
 
 bool TMainForm::eventFilter(QObject* watched, QEvent* event) {

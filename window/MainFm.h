@@ -62,6 +62,8 @@ public:
     void LoggerClick();
     // Whether the data logger's dialog can be opened: the model is LU-DL.
     bool IsLoggerAvailable() const;
+    // The station menu's "Data Logger..." entry and its shortcut, enabled for LU-DL only.
+    void BindLoggerEntry();
     // Stores the settings; always allows closing.
     bool FormCloseQuery();
     // The window's screen now has another resolution (pixels per inch).

@@ -1,6 +1,6 @@
 // nightlux-read --logger in-process, against the simulated SQM-LU-DL on a pseudo-terminal.
 
-#include "core/LoggerDownload.h"
+#include "datalogger/LoggerDownload.h"
 #include "history/ReadingsFileReader.h"
 #include "headless/HeadlessOptions.h"
 #include "headless/HeadlessReader.h"

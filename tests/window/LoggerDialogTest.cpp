@@ -5,6 +5,7 @@
 #include "tests/window/WindowFixture.h"
 #include "tools/sim/PtyMeter.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QLabel>
 #include <QPixmap>
@@ -180,6 +181,9 @@ TEST_F(LoggerWindowTest, OpensForTheDataLoggingModelOnly) {
     MakeForm();
     Child<QComboBox>("CmbModel")->setCurrentIndex(0);
     EXPECT_FALSE(Form->IsLoggerAvailable());
+    QAction* entry = Form->findChild<QAction*>(QStringLiteral("ActLogger"));
+    ASSERT_NE(entry, nullptr);
+    EXPECT_FALSE(entry->isEnabled());
     Form->LoggerClick();
     EXPECT_EQ(Form->findChild<TLoggerDialog*>(), nullptr);
     EXPECT_TRUE(Child<QStatusBar>("StatusBar")->currentMessage().contains(QStringLiteral("LU-DL")));
@@ -188,7 +192,8 @@ TEST_F(LoggerWindowTest, OpensForTheDataLoggingModelOnly) {
     Child<QComboBox>("CmbComPort")->addItem(QString::fromStdString(meter.DevicePath()));
     Child<QComboBox>("CmbComPort")->setCurrentText(QString::fromStdString(meter.DevicePath()));
     EXPECT_TRUE(Form->IsLoggerAvailable());
-    Child<QShortcut>("LoggerShortcut")->activated();
+    EXPECT_TRUE(entry->isEnabled());
+    entry->trigger();
     auto* dialog = Form->findChild<TLoggerDialog*>();
     ASSERT_NE(dialog, nullptr);
     EXPECT_FALSE(dialog->isModal());

@@ -1,4 +1,4 @@
-#include "core/LoggerDownload.h"
+#include "datalogger/LoggerDownload.h"
 
 #include "core/Nelm.h"
 #include "core/ReadingsFile.h"
