@@ -43,7 +43,12 @@ class TSamplingWaiter : public TStopWaiter {
 public:
     TSamplingWaiter(TTcpMeterServer& meter, int readings) : Meter(meter), Readings(readings) {}
     bool IsStopRequested() const override { return false; }
-    bool WaitUntil(TClock::time_point) override { return true; }
+    // A moment between readings, so that the MQTT link drains its queue as at a real pace
+    // (a reading a minute) instead of filling it faster than the broker takes it.
+    bool WaitUntil(TClock::time_point) override {
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        return true;
+    }
     void Progress(const std::string& status) override {
         ++Taken;
         if (status.find("failed") != std::string::npos)
