@@ -17,7 +17,7 @@ MAKEFLAGS += --no-print-directory
 
 SOAK_CYCLES ?= 100000
 
-.PHONY: all deps configure build test run fuzz soak install package bench clean
+.PHONY: all deps configure build test run fuzz soak reader-soak install package bench clean
 BENCH_BUILD ?= build-bench
 BENCH_ARGS ?= --benchmark_repetitions=10 --benchmark_min_time=0.1 \
 	--benchmark_enable_random_interleaving=true --benchmark_display_aggregates_only=true
@@ -46,6 +46,11 @@ fuzz: deps
 soak: configure
 	@cmake --build $(BUILD) -j $(JOBS) --target nightlux-soak
 	@$(BUILD)/tests/soak/nightlux-soak --cycles $(SOAK_CYCLES)
+
+# make reader-soak: nightlux-read's loop with file, skyglow and MQTT, SOAK_CYCLES readings.
+reader-soak: configure
+	@cmake --build $(BUILD) -j $(JOBS) --target nightlux-reader-soak
+	@$(BUILD)/tests/soak/nightlux-reader-soak --readings $(SOAK_CYCLES)
 
 install: configure
 	@cmake --build $(BUILD) -j $(JOBS) --target nightlux_installables

@@ -391,8 +391,8 @@ each. Options override the saved connection:
   --serial DEVICE      serial port of an SQM-LR, SQM-LU or SQM-LU-DL, such as
                        /dev/ttyUSB0 or COM1 (/dev/ttyS0)
   --every MINUTES      read at once and then every MINUTES minutes (1 to 60), until
-                       --count readings are taken or SIGINT or SIGTERM ends the run after
-                       the reading in progress
+                       --count readings are taken or SIGINT, SIGTERM or SIGHUP ends the
+                       run after the reading in progress
   --count N            with --every: stop after N readings
   --file PATH          append each reading to the readings file PATH, in the window's
                        format (two header lines when the file is created)
@@ -459,7 +459,8 @@ fails is reported on standard error and the next one is still taken at its time.
 readings in a row are one outage, reported when it starts (again when its message
 changes) and when the meter answers again.
 
-Exit status: 0 when every reading was taken (and stored, with --file); 1 when a reading
+Exit status: 0 when every reading was taken (and stored, with --file), or when a signal
+stopped a run with --every (its failed readings are reported already); 1 when a reading
 failed or could not be stored (with --logger: a command, record or file that failed); 2
 for a command line, connection entry, site or sharing setting that cannot be used (and for
 --ephemeris without a site). With --find: 0 when at least one meter was found, 1 when none

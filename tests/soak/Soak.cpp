@@ -71,7 +71,7 @@ constexpr int TcpGenerousMs = 5000;
 const TSerialTimeouts SerialQuick{50ms, 150ms, 250ms};
 const TSerialTimeouts SerialGenerous{1000ms, 5000ms, 5000ms};
 
-constexpr long MemoryMarginKb = 512;
+constexpr long MemoryMarginKb = 128;
 
 bool EndsInTimeOut(TFault fault, bool serial) {
     return fault == TFault::Silence || fault == TFault::LateReply ||
