@@ -100,6 +100,7 @@ private:
     void SaveSettings();
     void SetDisplay(QLabel* field, const std::string& text);
     void BuildChartButton();
+    void BuildFindMetersButton();
     void AddReadingToChart();
     TReadingSharing* GetSharing();
     void ShowSharingNotices(const std::vector<std::string>& notices);
@@ -150,6 +151,7 @@ private:
     QLabel* Label10 = nullptr;
     QPushButton* BtnHyperlink = nullptr;
     QPushButton* BtnChart = nullptr;
+    QPushButton* BtnFindMeters = nullptr;
 
     QStatusBar* StatusBar = nullptr;
     QLabel* StatusPanel0 = nullptr;

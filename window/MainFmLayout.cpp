@@ -113,6 +113,7 @@ void TMainForm::BuildWindow() {
     StoragePanel->setFixedHeight(72);
     StatusBar->setFixedHeight(StatusBarHeight);
     SetTabOrder();
+    BuildFindMetersButton();
     ApplyFonts();
     BuildPanelScroller();
 

@@ -132,6 +132,23 @@ protected:
 
 } // namespace
 
+TEST_F(FindMetersDialogTest, TheButtonComesAfterTheChartsAndNothingElseMoves) {
+    MakeForm();
+    auto* button = Child<QPushButton>("BtnFindMeters");
+    EXPECT_EQ(button->parentWidget()->objectName(), "ReadingPanel");
+    EXPECT_EQ(button->text(), "&Find Meters...");
+    EXPECT_EQ(Child("BtnChart")->nextInFocusChain(), button);
+    EXPECT_EQ(Child("BtnHyperlink")->nextInFocusChain(), Child("BtnChart"));
+    EXPECT_TRUE(Form->CutCaptions().isEmpty()) << Form->CutCaptions().join(' ').toStdString();
+    for (QWidget* other : Child("ReadingPanel")->findChildren<QWidget*>()) {
+        if (other != button && other->parentWidget() == button->parentWidget() &&
+            other->isVisibleTo(Form.get())) {
+            EXPECT_FALSE(other->geometry().intersects(button->geometry()))
+                << other->objectName().toStdString();
+        }
+    }
+}
+
 TEST_F(FindMetersDialogTest, ListsWhatAnsweredAndFillsTheWindowWithTheChosenMeter) {
     MakeForm();
     TFindMetersDialog* dialog = Search();
