@@ -3,8 +3,8 @@
 #include "core/Nelm.h"
 #include "core/ReadingDisplay.h"
 #include "core/ReadingsFile.h"
-#include "core/sharing/ReadingSharing.h"
 #include "meter/Dm_SQMBase.h"
+#include "sharing/ReadingSharing.h"
 
 std::string ReadingFieldName(TReadingField field) {
     switch (field) {

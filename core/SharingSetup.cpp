@@ -2,7 +2,7 @@
 
 #include "core/Sqmmodelnames.h"
 #include "core/Versioninfo.h"
-#include "core/sharing/SkyglowFormat.h"
+#include "sharing/SkyglowFormat.h"
 
 TSharingSetup SavedSharingSetup(const TIniFile& ini, int modelIndex) {
     TSharingSetup setup = ReadSharingSetup(ini);

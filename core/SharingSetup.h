@@ -1,6 +1,6 @@
 #pragma once
 
-#include "core/sharing/ReadingSharing.h"
+#include "sharing/ReadingSharing.h"
 
 class TIniFile;
 

@@ -2,9 +2,9 @@
 // password (never a password alone) that, written back as "username=" and "password="
 // lines, read back the same.
 
-#include "core/sharing/MqttCredentials.h"
 #include "fuzz/FuzzCheck.h"
 #include "fuzz/TempFolder.h"
+#include "sharing/MqttCredentials.h"
 
 #include <cstddef>
 #include <cstdint>

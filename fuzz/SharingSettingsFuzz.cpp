@@ -4,11 +4,11 @@
 // file, reads back the same wherever the ini format can hold the text. A typed position or
 // broker address is refused with a message, or printed back in its own form reads the same.
 
-#include "core/sharing/SharingSettings.h"
-#include "core/sharing/Site.h"
 #include "fuzz/FuzzCheck.h"
 #include "fuzz/TempFolder.h"
 #include "platform/IniFile.h"
+#include "sharing/SharingSettings.h"
+#include "sharing/Site.h"
 
 #include <cmath>
 #include <cstddef>

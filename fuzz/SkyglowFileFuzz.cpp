@@ -8,12 +8,12 @@
 //   replies) whose writer starts a night in an empty folder: the header it writes is read
 //   back as its own, so a second writer appends to the same file.
 
-#include "core/sharing/SkyglowFormat.h"
-#include "core/sharing/SkyglowWriter.h"
 #include "fuzz/FuzzCheck.h"
 #include "fuzz/TempFolder.h"
 #include "platform/IniFile.h"
-#include "tests/core/sharing/ExampleStation.h"
+#include "sharing/SkyglowFormat.h"
+#include "sharing/SkyglowWriter.h"
+#include "tests/sharing/ExampleStation.h"
 
 #include <climits>
 #include <cstddef>

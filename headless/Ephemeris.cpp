@@ -1,6 +1,6 @@
 #include "headless/Ephemeris.h"
 
-#include "core/sharing/Site.h"
+#include "sharing/Site.h"
 
 #include <cstdio>
 #include <ctime>

@@ -2,8 +2,8 @@
 
 #include "core/EntryChecks.h"
 #include "core/Sqmmodelnames.h"
-#include "core/sharing/SharingSettings.h"
 #include "platform/Text.h"
+#include "sharing/SharingSettings.h"
 
 #include <functional>
 #include <map>

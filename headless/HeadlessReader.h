@@ -1,8 +1,8 @@
 #pragma once
 
 #include "core/ConnectionEntries.h"
-#include "core/sharing/ReadingSharing.h"
 #include "headless/HeadlessOptions.h"
+#include "sharing/ReadingSharing.h"
 
 #include <iosfwd>
 #include <string>

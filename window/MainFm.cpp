@@ -3,9 +3,9 @@
 
 #include "core/Sqmmodelnames.h"
 #include "core/Versioninfo.h"
-#include "core/sharing/ReadingSharing.h"
 #include "meter/Dm_SQMBase.h"
 #include "platform/DebugOutput.h"
+#include "sharing/ReadingSharing.h"
 #include "window/NightluxApplication.h"
 #include "window/StartUp.h"
 #include "window/StyleManager.h"

@@ -1,23 +1,27 @@
 #pragma once
 
 #include "core/ReadingCycle.h"
-#include "core/night/NightReading.h"
+#include "history/NightReading.h"
 
 #include <QStringList>
 #include <QWidget>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
 
+class QAction;
 class QCheckBox;
 class QComboBox;
 class QFrame;
 class QLabel;
 class QLineEdit;
+class QMenu;
 class QPushButton;
 class QScrollArea;
 class QStatusBar;
 class QTimer;
+class QToolButton;
 class TDmSQMBase;
 class TFindMetersDialog;
 struct TChosenMeter;
@@ -100,7 +104,11 @@ private:
     void SaveSettings();
     void SetDisplay(QLabel* field, const std::string& text);
     void BuildChartButton();
-    void BuildFindMetersButton();
+    void BuildStationButton();
+    void AddFindMetersEntry();
+    // Adds an entry to the station menu; the handler runs as a click handler does.
+    QAction* AddStationEntry(const QString& name, const QString& text,
+                             const std::function<void()>& handler);
     void AddReadingToChart();
     TReadingSharing* GetSharing();
     void ShowSharingNotices(const std::vector<std::string>& notices);
@@ -151,7 +159,8 @@ private:
     QLabel* Label10 = nullptr;
     QPushButton* BtnHyperlink = nullptr;
     QPushButton* BtnChart = nullptr;
-    QPushButton* BtnFindMeters = nullptr;
+    QToolButton* BtnStation = nullptr;
+    QMenu* StationMenu = nullptr;
 
     QStatusBar* StatusBar = nullptr;
     QLabel* StatusPanel0 = nullptr;

@@ -1,8 +1,8 @@
 // The chart of the night: its button, and the readings of this session that go to it.
 #include "core/Nelm.h"
 #include "core/Sqmconfig.h"
-#include "core/night/Night.h"
-#include "core/night/SkyOfNight.h"
+#include "history/Night.h"
+#include "history/SkyOfNight.h"
 #include "meter/Dm_SQMBase.h"
 #include "platform/Exception.h"
 #include "window/MainFm.h"

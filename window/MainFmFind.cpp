@@ -1,23 +1,15 @@
 // The Find Meters dialog and the meter it hands over.
 #include "window/FindMetersDialog.h"
 #include "window/MainFm.h"
-#include "window/NightluxApplication.h"
 
 #include <QComboBox>
 #include <QLineEdit>
-#include <QPushButton>
 #include <QStatusBar>
 
-// Below the chart's button, and after it in the tab order.
-void TMainForm::BuildFindMetersButton() {
-    BtnFindMeters = new QPushButton(QStringLiteral("&Find Meters..."), ReadingPanel);
-    BtnFindMeters->setObjectName(QStringLiteral("BtnFindMeters"));
-    BtnFindMeters->setGeometry(398, 68, 114, 25);
-    BtnFindMeters->setToolTip(
-        QStringLiteral("Find the meters on the local networks and on USB, and pick one"));
-    BtnFindMeters->setAutoDefault(false);
-    QWidget::setTabOrder(BtnChart, BtnFindMeters);
-    connect(BtnFindMeters, &QPushButton::clicked, this, Guarded([this] { FindMetersClick(); }));
+// The entry of the station menu.
+void TMainForm::AddFindMetersEntry() {
+    AddStationEntry(QStringLiteral("ActFindMeters"), QStringLiteral("Find Meters..."),
+                    [this] { FindMetersClick(); });
 }
 
 TFindMetersDialog* TMainForm::GetFindMeters() {

@@ -19,6 +19,7 @@
 #include <QStatusBar>
 #include <QStyle>
 #include <QTimer>
+#include <QToolButton>
 #include <QVBoxLayout>
 #include <algorithm>
 
@@ -108,12 +109,12 @@ void TMainForm::BuildWindow() {
     BuildStoragePanel();
     BuildReadingPanel();
     BuildChartButton();
+    BuildStationButton();
     BuildStatusBar();
     ControlPanel->setFixedHeight(113);
     StoragePanel->setFixedHeight(72);
     StatusBar->setFixedHeight(StatusBarHeight);
     SetTabOrder();
-    BuildFindMetersButton();
     ApplyFonts();
     BuildPanelScroller();
 
@@ -258,6 +259,7 @@ void TMainForm::SetTabOrder() {
     for (qsizetype i = 1; i < order.size(); ++i)
         QWidget::setTabOrder(order[i - 1], order[i]);
     QWidget::setTabOrder(BtnHyperlink, BtnChart);
+    QWidget::setTabOrder(BtnChart, BtnStation);
 }
 
 void TMainForm::ApplyFonts() {

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "core/night/NightSky.h"
+#include "history/NightSky.h"
 
 #include <QColor>
 #include <QPalette>

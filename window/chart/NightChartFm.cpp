@@ -1,6 +1,6 @@
 #include "window/chart/NightChartFm.h"
 
-#include "core/night/ReadingsFileReader.h"
+#include "history/ReadingsFileReader.h"
 #include "platform/Exception.h"
 #include "window/chart/NightChartView.h"
 

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "core/night/Night.h"
-#include "core/night/NightSky.h"
-#include "core/night/SkyOfNight.h"
+#include "history/Night.h"
+#include "history/NightSky.h"
+#include "history/SkyOfNight.h"
 
 #include <QDialog>
 #include <functional>

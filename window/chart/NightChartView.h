@@ -1,7 +1,7 @@
 #pragma once
 
-#include "core/night/Night.h"
-#include "core/night/NightSky.h"
+#include "history/Night.h"
+#include "history/NightSky.h"
 
 #include <QChartView>
 #include <QString>

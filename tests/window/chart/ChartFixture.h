@@ -1,6 +1,6 @@
 #pragma once
 
-#include "core/night/Night.h"
+#include "history/Night.h"
 
 #include <chrono>
 

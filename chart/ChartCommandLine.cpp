@@ -1,0 +1,159 @@
+#include "chart/ChartCommandLine.h"
+
+#include "history/ReadingsFileReader.h"
+#include "history/SkyOfNight.h"
+#include "platform/Exception.h"
+#include "window/chart/ChartPalette.h"
+#include "window/chart/ChartPicture.h"
+#include "window/chart/NightChartView.h"
+
+#include <charconv>
+#include <ostream>
+
+namespace {
+
+constexpr int LargestSide = 10000;
+constexpr std::size_t DamagedLinesNamed = 10;
+
+QSize ParseSize(const std::string& text) {
+    int width = 0, height = 0;
+    const char* end = text.data() + text.size();
+    const auto [x, e1] = std::from_chars(text.data(), end, width);
+    const bool separated = e1 == std::errc() && x != end && (*x == 'x' || *x == 'X');
+    const auto [last, e2] = separated ? std::from_chars(x + 1, end, height)
+                                      : std::from_chars_result{x, std::errc::invalid_argument};
+    if (e2 != std::errc() || last != end || width < 200 || height < 150 || width > LargestSide ||
+        height > LargestSide)
+        throw Exception("Option --size takes WIDTHxHEIGHT in pixels, from 200x150 to " +
+                        std::to_string(LargestSide) + "x" + std::to_string(LargestSide) +
+                        ", not '" + text + "'.");
+    return {width, height};
+}
+
+std::string DamageReport(const std::string& fileName, const std::vector<std::size_t>& lines) {
+    std::string text = fileName + ": " + std::to_string(lines.size()) +
+                       (lines.size() == 1 ? " damaged line" : " damaged lines") + " skipped (line" +
+                       (lines.size() == 1 ? " " : "s ");
+    for (std::size_t i = 0; i < lines.size() && i < DamagedLinesNamed; ++i)
+        text += (i ? ", " : "") + std::to_string(lines[i]);
+    return text + (lines.size() > DamagedLinesNamed ? ", ...)" : ")");
+}
+
+// The site given on the command line, else the saved one; --site names either. None when
+// neither a position nor settings are given.
+std::optional<TSkySite> ChartSite(const TChartCommandLine& command) {
+    TSkySite site;
+    if (command.Position)
+        site = SkySiteOf(TSite{command.SiteName.value_or(""), command.Position});
+    else if (!command.SettingsFile.empty())
+        site = SavedSkySite(command.SettingsFile);
+    else
+        return std::nullopt;
+    if (command.SiteName && !command.Position && site.Site) {
+        TSite named{*command.SiteName,
+                    TPosition{site.Site->Latitude, site.Site->Longitude, site.Site->Elevation}};
+        site = SkySiteOf(named);
+    }
+    if (!site.Site)
+        site.Note += " Give one with --position LAT,LON[,ELEV].";
+    return site;
+}
+
+} // namespace
+
+TChartCommandLine ParseChartCommandLine(const std::vector<std::string>& args) {
+    TChartCommandLine command;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string& arg = args[i];
+        const auto value = [&]() -> const std::string& {
+            if (i + 1 >= args.size())
+                throw Exception("Option " + arg + " needs a value.");
+            return args[++i];
+        };
+        if (arg == "--help" || arg == "-h")
+            command.Help = true;
+        else if (arg == "--png")
+            command.PngFile = value();
+        else if (arg == "--night")
+            command.Night = value();
+        else if (arg == "--dark")
+            command.Dark = true;
+        else if (arg == "--style")
+            command.Style = value();
+        else if (arg == "--size")
+            command.Size = ParseSize(value());
+        else if (arg == "--position")
+            command.Position = ParsePosition(value());
+        else if (arg == "--site")
+            command.SiteName = ParseSiteName(value());
+        else if (arg.starts_with("-") && arg != "-")
+            throw Exception("Unknown option " + arg + ".");
+        else if (command.ReadingsFile.empty())
+            command.ReadingsFile = arg;
+        else
+            throw Exception("Only one readings file, please: '" + arg + "' is one too many.");
+    }
+    if (command.Help)
+        return command;
+    if (command.ReadingsFile.empty())
+        throw Exception("Name the readings file to draw.");
+    if (command.PngFile.empty())
+        throw Exception("Name the picture to write with --png FILE.");
+    if (command.Night)
+        TNight::Parse(*command.Night);
+    return command;
+}
+
+std::string ChartUsage() {
+    return "Usage: nightlux-chart READINGS-FILE --png OUT.png [--night YYYY-MM-DD] [--dark]\n"
+           "                      [--size WIDTHxHEIGHT] [--position LAT,LON[,ELEV]] [--site NAME]\n"
+           "                      [--style NAME]\n"
+           "Draws one night's sky brightness from a Nightlux readings file as a PNG picture;\n"
+           "no display is needed.\n"
+           "  --png FILE    the picture to write (replaced if it exists)\n"
+           "  --night DATE  the night that begins on that local date, noon to noon\n"
+           "                (default: the night of the file's latest reading)\n"
+           "  --dark        dark colours\n"
+           "  --style NAME  the colours of one of the window's styles\n"
+           "  --size WxH    picture size in pixels (default 1000x600)\n"
+           "  --position LAT,LON[,ELEV]\n"
+           "                the site, for twilight and the Moon: degrees north, degrees\n"
+           "                east, metres (default: the site saved in the settings)\n"
+           "  --site NAME   the site's name\n"
+           "Damaged lines of the readings file are skipped and reported.\n";
+}
+
+int RunChartCommand(const TChartCommandLine& command, std::ostream& out, std::ostream& err) {
+    try {
+        const TReadingsFileContents contents = ReadReadingsFile(command.ReadingsFile);
+        if (!contents.DamagedLines.empty())
+            err << DamageReport(command.ReadingsFile, contents.DamagedLines) << '\n';
+        const std::optional<TNight> latest = LatestNight(contents.Readings);
+        if (!latest)
+            throw Exception(command.ReadingsFile + " holds no readings.");
+        const TNight night = command.Night ? TNight::Parse(*command.Night) : *latest;
+        const std::vector<TNightReading> readings = SelectNight(contents.Readings, night);
+        if (readings.empty())
+            throw Exception(command.ReadingsFile + " has no readings for the night of " +
+                            night.AsText() + ".");
+
+        TNightChartView view(night);
+        if (command.Dark)
+            view.setPalette(DarkWindowPalette());
+        view.SetReadings(readings);
+        const std::optional<TSkySite> site = ChartSite(command);
+        if (site && site->Site) {
+            const TNightSky sky = GetNightSky(*site->Site, night);
+            view.SetTwilight(sky.Twilight);
+            view.SetMoonAltitude(sky.Moon);
+        }
+        SaveChartPicture(view, QString::fromStdString(command.PngFile), command.Size);
+        out << "Night of " << night.AsText() << ": " << view.SummaryText().toStdString() << '\n';
+        if (site)
+            (site->Site ? out : err) << site->Note << '\n';
+        return 0;
+    } catch (const Exception& e) {
+        err << e.what() << '\n';
+        return 1;
+    }
+}

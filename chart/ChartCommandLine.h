@@ -1,0 +1,34 @@
+#pragma once
+
+#include "sharing/Site.h"
+
+#include <QSize>
+#include <iosfwd>
+#include <optional>
+#include <string>
+#include <vector>
+
+// nightlux-chart READINGS-FILE --png OUT [--night YYYY-MM-DD] [--dark] [--size WxH]
+//                [--position LAT,LON[,ELEV]] [--site NAME] [--style NAME]
+struct TChartCommandLine {
+    bool Help = false;
+    std::string ReadingsFile;
+    std::string PngFile;
+    std::optional<std::string> Night; // default: the night of the file's latest reading
+    bool Dark = false;
+    std::optional<std::string> Style; // one of the window's styles, applied by the caller
+    QSize Size{1000, 600};
+    std::optional<TPosition> Position; // default: the site saved in the settings
+    std::optional<std::string> SiteName;
+    // The settings that hold the saved site; empty for none.
+    std::string SettingsFile;
+};
+
+// Reads the arguments (without the program name); raises Exception naming what is wrong.
+TChartCommandLine ParseChartCommandLine(const std::vector<std::string>& args);
+
+std::string ChartUsage();
+
+// Draws the chart as asked; the summary goes to out, damaged lines and failures to err.
+// Returns the exit status: 0 done, 1 failed. Needs a QApplication.
+int RunChartCommand(const TChartCommandLine& command, std::ostream& out, std::ostream& err);

@@ -1,0 +1,27 @@
+#pragma once
+
+#include "history/NightReading.h"
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+#include <vector>
+
+// The readings file read back by the rules it is written by: 8-bit text (ISO-8859-1), lines
+// ending in CR LF (LF alone is accepted too), the two header lines of a new file, then one
+// record of thirteen comma-separated fields per reading:
+//   2017/03/21,21:30:15,19.53,5.2,00001234,00000004,00000003,00000010,05.3,,,,
+// A line that is neither a header line nor such a record is damaged: it is skipped and its
+// number noted, and reading goes on. Header lines further down (files joined end to end) are
+// skipped as headers.
+struct TReadingsFileContents {
+    std::vector<TNightReading> Readings;   // in file order
+    std::vector<std::size_t> DamagedLines; // 1-based line numbers
+    std::string ProducedBy;                // the first header line's text after "Nightlux "
+};
+
+TReadingsFileContents ParseReadingsText(std::string_view bytes);
+
+// Reads a whole file; raises Exception "Could not read <file name>: <reason>" when it cannot
+// be opened or read. A damaged line is never an error.
+TReadingsFileContents ReadReadingsFile(const std::string& fileName);
