@@ -70,9 +70,10 @@ TFindMetersDialog::TFindMetersDialog(QWidget* parent) : QDialog(parent) {
     LstFound->setUniformRowHeights(true);
     LstFound->setAllColumnsShowFocus(true);
     LstFound->header()->setStretchLastSection(true);
-    LstFound->setColumnWidth(LinkColumn, 70);
-    LstFound->setColumnWidth(AddressColumn, 250);
-    LstFound->setColumnWidth(DeviceColumn, 260);
+    LstFound->setTextElideMode(Qt::ElideMiddle); // the ends of a port's name tell most
+    LstFound->setColumnWidth(LinkColumn, 64);
+    LstFound->setColumnWidth(AddressColumn, 340);
+    LstFound->setColumnWidth(DeviceColumn, 330);
 
     BtnIdentify = new QPushButton(QStringLiteral("&Identify"), this);
     BtnIdentify->setObjectName(QStringLiteral("BtnIdentify"));
@@ -105,7 +106,7 @@ TFindMetersDialog::TFindMetersDialog(QWidget* parent) : QDialog(parent) {
     layout->addWidget(LstFound, 1);
     layout->addWidget(LblStatus);
     layout->addLayout(buttonRow);
-    resize(780, 360);
+    resize(1000, 360);
 
     connect(BtnSearch, &QPushButton::clicked, this, [this] { StartSearch(); });
     connect(EdtAddresses, &QLineEdit::returnPressed, this, [this] { StartSearch(); });
@@ -203,7 +204,7 @@ void TFindMetersDialog::AddNetworkDevice(const TDiscoveredDevice& device) {
     item->setText(DeviceColumn, QStringLiteral("MAC ") + QString::fromStdString(device.MacText()));
     item->setText(MeterColumn, device.HasSqmPrefix()
                                    ? QStringLiteral("likely an SQM-LE")
-                                   : QStringLiteral("no SQM: its MAC does not start 00:80:A3"));
+                                   : QStringLiteral("no SQM (MAC not 00:80:A3...)"));
     item->setData(LinkColumn, IsUsbRole, false);
     item->setData(LinkColumn, LikelyMeterRole, device.HasSqmPrefix());
     LstFound->insertTopLevelItem(row, item);

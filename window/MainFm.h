@@ -114,6 +114,7 @@ private:
     void SetDisplay(QLabel* field, const std::string& text);
     void BuildChartButton();
     void BuildStationButton();
+    void AddFindMetersEntry();
     // Adds an entry to the station menu; the handler runs as a click handler does.
     QAction* AddStationEntry(const QString& name, const QString& text,
                              const std::function<void()>& handler);

@@ -6,6 +6,12 @@
 #include <QLineEdit>
 #include <QStatusBar>
 
+// The entry of the station menu.
+void TMainForm::AddFindMetersEntry() {
+    AddStationEntry(QStringLiteral("ActFindMeters"), QStringLiteral("Find Meters..."),
+                    [this] { FindMetersClick(); });
+}
+
 TFindMetersDialog* TMainForm::GetFindMeters() {
     if (!FindFm) {
         FindFm = new TFindMetersDialog(this);

@@ -27,6 +27,7 @@ void TMainForm::BuildStationButton() {
     AddStationEntry(QStringLiteral("ActSharing"),
                     QStringLiteral("Site and Sharing...\tCtrl+Shift+S"),
                     [this] { SharingClick(); });
+    AddFindMetersEntry();
 }
 
 QAction* TMainForm::AddStationEntry(const QString& name, const QString& text,

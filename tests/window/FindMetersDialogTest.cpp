@@ -11,6 +11,7 @@
 #include "tools/sim/UdpDiscoveryResponder.h"
 #include "window/ComPortNames.h"
 
+#include <QAction>
 #include <QPixmap>
 #include <QPushButton>
 #include <QScreen>
@@ -132,20 +133,34 @@ protected:
 
 } // namespace
 
+TEST_F(FindMetersDialogTest, TheStationMenuOpensTheDialog) {
+    MakeForm();
+    auto* entry = Form->findChild<QAction*>(QStringLiteral("ActFindMeters"));
+    ASSERT_NE(entry, nullptr);
+    EXPECT_EQ(entry->text(), "Find Meters...");
+    Dialog(); // kept to the test's own meters before it opens
+    entry->trigger();
+    TFindMetersDialog* dialog = Form->GetFindMeters();
+    EXPECT_TRUE(dialog->isVisible());
+    EXPECT_FALSE(dialog->isModal());
+    QSignalSpy finished(dialog, &TFindMetersDialog::SearchFinished);
+    EXPECT_TRUE(finished.wait(10000));
+}
+
 TEST_F(FindMetersDialogTest, ListsWhatAnsweredAndFillsTheWindowWithTheChosenMeter) {
     MakeForm();
     TFindMetersDialog* dialog = Search();
     const QString stable = QString::fromStdString(
         (Tree.Dev() / "serial/by-id/usb-FTDI_FT232R_USB_UART_A9012345-if00-port0").string());
-    EXPECT_EQ(Rows(dialog),
-              QStringList({"Network | 127.0.0.1 | MAC 00:80:A3:91:2C:04 | likely an SQM-LE",
-                           "Network | 127.0.0.3 | MAC 00:1B:44:11:3A:B7 | no SQM: its MAC does "
-                           "not start 00:80:A3",
-                           "USB | " + stable +
-                               " | FTDI FT232R USB UART, serial A9012345 (0403:6001) | likely a "
-                               "meter",
-                           "USB | " + QString::fromStdString((Tree.Dev() / "ttyUSB1").string()) +
-                               " | USB Serial (1a86:7523) | "}));
+    EXPECT_EQ(
+        Rows(dialog),
+        QStringList({"Network | 127.0.0.1 | MAC 00:80:A3:91:2C:04 | likely an SQM-LE",
+                     "Network | 127.0.0.3 | MAC 00:1B:44:11:3A:B7 | no SQM (MAC not 00:80:A3...)",
+                     "USB | " + stable +
+                         " | FTDI FT232R USB UART, serial A9012345 (0403:6001) | likely a "
+                         "meter",
+                     "USB | " + QString::fromStdString((Tree.Dev() / "ttyUSB1").string()) +
+                         " | USB Serial (1a86:7523) | "}));
 
     // A device that is no SQM is neither asked nor used.
     Select(dialog, 1);
