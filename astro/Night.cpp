@@ -29,12 +29,12 @@ constexpr TSunEvent SunEvents[] = {
     {-18.0, &TNight::AstronomicalDusk, &TNight::AstronomicalDawn},
 };
 
-double SunAltitude(const TEarthState& state, const TSite& site) {
+double SunAltitude(const TEarthState& state, const TPosition& site) {
     return ToTopocentric(GetSunEquatorial(state), state, site).Horizontal.Altitude;
 }
 
 // Altitude of the Moon's upper limb above the apparent horizon.
-double MoonLimbAltitude(const TEarthState& state, const TSite& site) {
+double MoonLimbAltitude(const TEarthState& state, const TPosition& site) {
     const TTopocentric moon = ToTopocentric(GetMoonEquatorial(state), state, site);
     return moon.Horizontal.Altitude + HorizonRefraction +
            std::asin(MoonRadius / moon.Distance) / Radians;
@@ -90,7 +90,7 @@ std::vector<double> Grid(double start, double end, double step) {
     return grid;
 }
 
-void FindSunEvents(TNight& night, const TSite& site, const std::vector<TPoint>& samples) {
+void FindSunEvents(TNight& night, const TPosition& site, const std::vector<TPoint>& samples) {
     const auto sun = [&site](double jd) { return SunAltitude(GetEarthState(jd), site); };
     // The lowest point, refined between the neighbours of the lowest sample and kept in order.
     std::vector<TPoint> points = samples;
@@ -127,7 +127,7 @@ void FindSunEvents(TNight& night, const TSite& site, const std::vector<TPoint>& 
     }
 }
 
-void FindMoonEvents(TNight& night, const TSite& site, const std::vector<TPoint>& samples) {
+void FindMoonEvents(TNight& night, const TPosition& site, const std::vector<TPoint>& samples) {
     const auto moon = [&site](double jd) { return MoonLimbAltitude(GetEarthState(jd), site); };
     for (std::size_t i = 0; i + 1 < samples.size(); ++i) {
         const TPoint& a = samples[i];
@@ -145,8 +145,8 @@ TJde FromUnixTime(std::int64_t seconds) {
 
 } // namespace
 
-TNight GetNight(const TSite& site, const TJde& start, const TJde& midnight, const TJde& end) {
-    CheckSite(site);
+TNight GetNight(const TPosition& site, const TJde& start, const TJde& midnight, const TJde& end) {
+    CheckPosition(site);
     if (!(start.FJd < end.FJd && end.FJd - start.FJd <= 2.0))
         throw Exception("A night must end after it starts and last at most two days.");
     TNight night;
@@ -167,7 +167,7 @@ TNight GetNight(const TSite& site, const TJde& start, const TJde& midnight, cons
     return night;
 }
 
-TNight GetLocalNight(const TSite& site, int year, int month, int day) {
+TNight GetLocalNight(const TPosition& site, int year, int month, int day) {
     TJde date;
     date.SetMDY(month, day, year);
     return GetNight(site, FromUnixTime(LocalToUnixTime(year, month, day, 12, 0, 0)),
@@ -175,9 +175,9 @@ TNight GetLocalNight(const TSite& site, int year, int month, int day) {
                     FromUnixTime(LocalToUnixTime(year, month, day + 1, 12, 0, 0)));
 }
 
-std::vector<TAltitudeSample> SampleAltitudes(const TSite& site, const TJde& start, const TJde& end,
-                                             double stepMinutes) {
-    CheckSite(site);
+std::vector<TAltitudeSample> SampleAltitudes(const TPosition& site, const TJde& start,
+                                             const TJde& end, double stepMinutes) {
+    CheckPosition(site);
     const double step = stepMinutes / 1440.0;
     if (!(step > 0.0))
         throw Exception("The sampling step must be a positive number of minutes.");

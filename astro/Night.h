@@ -42,12 +42,12 @@ struct TNight {
 
 // The night from start to end (universal time, end after start, at most two days). Raises
 // ESiteError for an impossible site and Exception for a bad span.
-TNight GetNight(const TSite& site, const TJde& start, const TJde& midnight, const TJde& end);
+TNight GetNight(const TPosition& site, const TJde& start, const TJde& midnight, const TJde& end);
 
 // The night that begins at local noon of a local calendar date and ends at the next local
 // noon, with its local midnight; local time as the platform gives it (TZ applies). Raises
 // EJdeError for an impossible date, ESiteError for an impossible site.
-TNight GetLocalNight(const TSite& site, int year, int month, int day);
+TNight GetLocalNight(const TPosition& site, int year, int month, int day);
 
 struct TAltitudeSample {
     TJde Time;         // universal time
@@ -57,8 +57,8 @@ struct TAltitudeSample {
 
 // Altitudes from start to end every stepMinutes, the last sample at end. Raises Exception for a
 // step that is not positive or a span of more than 100000 samples.
-std::vector<TAltitudeSample> SampleAltitudes(const TSite& site, const TJde& start, const TJde& end,
-                                             double stepMinutes);
+std::vector<TAltitudeSample> SampleAltitudes(const TPosition& site, const TJde& start,
+                                             const TJde& end, double stepMinutes);
 
 // Local clock time of a universal instant and back, by the platform's local time rules.
 // Markers stay as they are; an instant the platform cannot convert raises EConvertError.

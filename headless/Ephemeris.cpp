@@ -1,6 +1,6 @@
 #include "headless/Ephemeris.h"
 
-#include "sharing/Site.h"
+#include "astro/Site.h"
 
 #include <cstdio>
 #include <ctime>
@@ -74,7 +74,7 @@ std::string EphemerisLines(const astro::TNight& night) {
     return lines;
 }
 
-std::string EphemerisReport(const astro::TSite& site, const std::string& siteName,
+std::string EphemerisReport(const TPosition& site, const std::string& siteName,
                             std::chrono::year_month_day date) {
     const astro::TNight night = astro::GetLocalNight(
         site, static_cast<int>(date.year()), static_cast<int>(static_cast<unsigned>(date.month())),
@@ -84,7 +84,7 @@ std::string EphemerisReport(const astro::TSite& site, const std::string& siteNam
     if (!siteName.empty())
         lines += "Site: " + siteName + "\n";
     lines += "Position: " + ShortestNumber(site.Latitude) + "," + ShortestNumber(site.Longitude) +
-             "," + ShortestNumber(site.Elevation) + "\n";
+             "," + ShortestNumber(site.Elevation.value_or(0.0)) + "\n";
     return lines + EphemerisLines(night);
 }
 

@@ -200,12 +200,11 @@ int PrintEphemeris(const THeadlessOptions& options, const TIniFile& ini, std::os
     if (!site.Position)
         throw ESetupError("No site is known: give --position LAT,LON[,ELEV], or enter the site "
                           "in the Nightlux window (Ctrl+Shift+S).");
-    const TPosition& p = *site.Position;
-    const astro::TSite where{p.Latitude, p.Longitude, p.Elevation.value_or(0.0)};
     std::string lines;
     try {
-        lines = EphemerisReport(where, site.Name, options.EphemerisDate.value_or(CurrentNight()));
-    } catch (const astro::ESiteError& e) {
+        lines = EphemerisReport(*site.Position, site.Name,
+                                options.EphemerisDate.value_or(CurrentNight()));
+    } catch (const ESiteError& e) {
         throw ESetupError(e.what());
     }
     out << lines << std::flush;

@@ -22,7 +22,7 @@ constexpr double Rad = 3.14159265358979323846 / 180.0;
 struct TReferenceRow {
     char Kind = 0;
     std::string Site;
-    TSite Place;
+    TPosition Place;
     std::vector<std::string> Fields; // after the site
 };
 
@@ -35,8 +35,9 @@ std::vector<TReferenceRow> ReadReference() {
             continue;
         std::istringstream in(line);
         TReferenceRow row;
-        in >> row.Kind >> row.Site >> row.Place.Latitude >> row.Place.Longitude >>
-            row.Place.Elevation;
+        double elevation = 0.0;
+        in >> row.Kind >> row.Site >> row.Place.Latitude >> row.Place.Longitude >> elevation;
+        row.Place.Elevation = elevation;
         for (std::string field; in >> field;)
             row.Fields.push_back(field);
         rows.push_back(row);

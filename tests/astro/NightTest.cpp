@@ -12,7 +12,7 @@ namespace {
 using namespace astro;
 
 constexpr const char* CentralEurope = "CET-1CEST,M3.5.0,M10.5.0/3";
-const TSite Berlin{52.52, 13.405, 34.0};
+const TPosition Berlin{52.52, 13.405, 34.0};
 
 double JdOf(int year, int month, int day, int hour, int minute) {
     TJde jde;
@@ -77,7 +77,7 @@ TEST(LocalNight, EventsInLocalClockTime) {
 
 TEST(LocalNight, PolarDayAndNightAreMarkers) {
     TScopedEnv tz("TZ", CentralEurope);
-    const TSite longyearbyen{78.2232, 15.6267, 0.0};
+    const TPosition longyearbyen{78.2232, 15.6267, 0.0};
     const TNight day = GetLocalNight(longyearbyen, 2024, 6, 21);
     for (const TJde& t : {day.Sunset, day.CivilDusk, day.AstronomicalDawn, day.Sunrise})
         EXPECT_TRUE(t.IsNoDark()) << t.FJd;
@@ -95,7 +95,7 @@ TEST(LocalNight, ImpossibleDatesAndSitesAreRefused) {
     TScopedEnv tz("TZ", CentralEurope);
     EXPECT_THROW(GetLocalNight(Berlin, 2024, 2, 30), Exception);
     EXPECT_THROW(GetLocalNight(Berlin, 2024, 13, 1), Exception);
-    EXPECT_THROW(GetLocalNight(TSite{91.0, 0.0, 0.0}, 2024, 6, 1), ESiteError);
+    EXPECT_THROW(GetLocalNight(TPosition{91.0, 0.0, 0.0}, 2024, 6, 1), ESiteError);
 }
 
 TEST(LocalNight, UniversalAndLocalClockRoundTrip) {
