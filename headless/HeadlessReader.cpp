@@ -2,10 +2,8 @@
 
 #include "core/EntryChecks.h"
 #include "core/LinkFactory.h"
-#include "core/ReadingCycle.h"
 #include "core/ReadingDisplay.h"
 #include "core/ReadingsFile.h"
-#include "core/SharingSetup.h"
 #include "core/Sqmconfig.h"
 #include "core/Sqmmodelnames.h"
 #include "core/UiSeams.h"
@@ -15,6 +13,8 @@
 #include "platform/IniFile.h"
 #include "platform/SystemTime.h"
 #include "platform/Text.h"
+#include "session/ReadingCycle.h"
+#include "session/SharingSetup.h"
 
 #include <algorithm>
 #include <cstdint>
