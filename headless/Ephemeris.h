@@ -10,7 +10,7 @@
 // illuminated fraction at local midnight. Times are local "HH:MM"; an event that does not
 // happen in the night (polar day or night, a twilight that lasts all night, no moonrise) is
 // said in words.
-std::string EphemerisLines(const astro::TNight& night);
+std::string EphemerisLines(const astro::TNightEvents& night);
 
 // The night that begins at local noon of the date, at the site, as EphemerisLines prints it,
 // after lines naming the night and the site. Raises ESiteError for an impossible site.

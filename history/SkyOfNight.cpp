@@ -12,10 +12,9 @@
 namespace {
 
 constexpr double MoonStepMinutes = 10.0;
-constexpr double UnixEpoch = 2440587.5;
 
 TLocalTime LocalTimeOfUt(const astro::TJde& ut) {
-    const double days = astro::UtToLocal(ut).FJd - UnixEpoch;
+    const double days = astro::UtToLocal(ut).FJd - astro::UnixEpochJd;
     return TLocalTime(std::chrono::seconds(std::llround(days * 86400.0)));
 }
 
@@ -39,7 +38,7 @@ std::string Degrees(double value, const char* positive, const char* negative) {
 
 TNightSky GetNightSky(const TPosition& site, const TNight& night) {
     const std::chrono::year_month_day evening = night.GetEvening();
-    const astro::TNight sun = astro::GetLocalNight(
+    const astro::TNightEvents sun = astro::GetLocalNight(
         site, int(evening.year()), int(unsigned(evening.month())), int(unsigned(evening.day())));
     TNightSky sky;
     sky.Twilight = TwilightBands(night, {Below(night, sun.Sunset, sun.Sunrise),
