@@ -12,29 +12,28 @@ namespace astro {
 namespace {
 
 constexpr double SearchStep = 10.0 / 1440.0;
-constexpr double UnixEpoch = 2440587.5;
 constexpr double HorizonRefraction = 34.0 / 60.0; // degrees
 constexpr double MoonRadius = 1737.4;             // km
 
 struct TSunEvent {
     double Altitude;
-    TJde TNight::*Evening;
-    TJde TNight::*Morning;
+    TJde TNightEvents::*Evening;
+    TJde TNightEvents::*Morning;
 };
 
 constexpr TSunEvent SunEvents[] = {
-    {-50.0 / 60.0, &TNight::Sunset, &TNight::Sunrise},
-    {-6.0, &TNight::CivilDusk, &TNight::CivilDawn},
-    {-12.0, &TNight::NauticalDusk, &TNight::NauticalDawn},
-    {-18.0, &TNight::AstronomicalDusk, &TNight::AstronomicalDawn},
+    {-50.0 / 60.0, &TNightEvents::Sunset, &TNightEvents::Sunrise},
+    {-6.0, &TNightEvents::CivilDusk, &TNightEvents::CivilDawn},
+    {-12.0, &TNightEvents::NauticalDusk, &TNightEvents::NauticalDawn},
+    {-18.0, &TNightEvents::AstronomicalDusk, &TNightEvents::AstronomicalDawn},
 };
 
-double SunAltitude(const TEarthState& state, const TSite& site) {
+double SunAltitude(const TEarthState& state, const TPosition& site) {
     return ToTopocentric(GetSunEquatorial(state), state, site).Horizontal.Altitude;
 }
 
 // Altitude of the Moon's upper limb above the apparent horizon.
-double MoonLimbAltitude(const TEarthState& state, const TSite& site) {
+double MoonLimbAltitude(const TEarthState& state, const TPosition& site) {
     const TTopocentric moon = ToTopocentric(GetMoonEquatorial(state), state, site);
     return moon.Horizontal.Altitude + HorizonRefraction +
            std::asin(MoonRadius / moon.Distance) / Radians;
@@ -90,7 +89,7 @@ std::vector<double> Grid(double start, double end, double step) {
     return grid;
 }
 
-void FindSunEvents(TNight& night, const TSite& site, const std::vector<TPoint>& samples) {
+void FindSunEvents(TNightEvents& night, const TPosition& site, const std::vector<TPoint>& samples) {
     const auto sun = [&site](double jd) { return SunAltitude(GetEarthState(jd), site); };
     // The lowest point, refined between the neighbours of the lowest sample and kept in order.
     std::vector<TPoint> points = samples;
@@ -127,7 +126,8 @@ void FindSunEvents(TNight& night, const TSite& site, const std::vector<TPoint>& 
     }
 }
 
-void FindMoonEvents(TNight& night, const TSite& site, const std::vector<TPoint>& samples) {
+void FindMoonEvents(TNightEvents& night, const TPosition& site,
+                    const std::vector<TPoint>& samples) {
     const auto moon = [&site](double jd) { return MoonLimbAltitude(GetEarthState(jd), site); };
     for (std::size_t i = 0; i + 1 < samples.size(); ++i) {
         const TPoint& a = samples[i];
@@ -140,16 +140,17 @@ void FindMoonEvents(TNight& night, const TSite& site, const std::vector<TPoint>&
 }
 
 TJde FromUnixTime(std::int64_t seconds) {
-    return TJde(UnixEpoch + static_cast<double>(seconds) / 86400.0);
+    return TJde(UnixEpochJd + static_cast<double>(seconds) / 86400.0);
 }
 
 } // namespace
 
-TNight GetNight(const TSite& site, const TJde& start, const TJde& midnight, const TJde& end) {
-    CheckSite(site);
+TNightEvents GetNight(const TPosition& site, const TJde& start, const TJde& midnight,
+                      const TJde& end) {
+    CheckPosition(site);
     if (!(start.FJd < end.FJd && end.FJd - start.FJd <= 2.0))
         throw Exception("A night must end after it starts and last at most two days.");
-    TNight night;
+    TNightEvents night;
     night.Start = start;
     night.Midnight = midnight;
     night.End = end;
@@ -167,7 +168,7 @@ TNight GetNight(const TSite& site, const TJde& start, const TJde& midnight, cons
     return night;
 }
 
-TNight GetLocalNight(const TSite& site, int year, int month, int day) {
+TNightEvents GetLocalNight(const TPosition& site, int year, int month, int day) {
     TJde date;
     date.SetMDY(month, day, year);
     return GetNight(site, FromUnixTime(LocalToUnixTime(year, month, day, 12, 0, 0)),
@@ -175,9 +176,9 @@ TNight GetLocalNight(const TSite& site, int year, int month, int day) {
                     FromUnixTime(LocalToUnixTime(year, month, day + 1, 12, 0, 0)));
 }
 
-std::vector<TAltitudeSample> SampleAltitudes(const TSite& site, const TJde& start, const TJde& end,
-                                             double stepMinutes) {
-    CheckSite(site);
+std::vector<TAltitudeSample> SampleAltitudes(const TPosition& site, const TJde& start,
+                                             const TJde& end, double stepMinutes) {
+    CheckPosition(site);
     const double step = stepMinutes / 1440.0;
     if (!(step > 0.0))
         throw Exception("The sampling step must be a positive number of minutes.");
@@ -198,7 +199,7 @@ TJde UtToLocal(const TJde& ut) {
     if (!ut.IsValid())
         return ut;
     // Clamped (NaN too) so that the seconds fit; the offset far out is the zone's rule there.
-    const double days = std::fmax(-2e11, std::fmin(2e11, ut.FJd - UnixEpoch));
+    const double days = std::fmax(-2e11, std::fmin(2e11, ut.FJd - UnixEpochJd));
     const auto seconds = static_cast<std::int64_t>(
         std::floor((std::isnan(days) ? 2e11 : days) * 86400.0)); // |.| < 2e16
     return ut + static_cast<double>(GetUtcOffsetAt(seconds)) / 86400.0;

@@ -22,7 +22,12 @@
 
 namespace astro {
 
-struct TNight {
+// The Julian date of the Unix epoch, 1970-01-01 00:00 UT.
+inline constexpr double UnixEpochJd = 2440587.5;
+
+// The Sun and Moon events of one night (history/Night.h's TNight is the span of local time a
+// reading belongs to).
+struct TNightEvents {
     // Universal time.
     TJde Start;
     TJde Midnight;
@@ -42,12 +47,13 @@ struct TNight {
 
 // The night from start to end (universal time, end after start, at most two days). Raises
 // ESiteError for an impossible site and Exception for a bad span.
-TNight GetNight(const TSite& site, const TJde& start, const TJde& midnight, const TJde& end);
+TNightEvents GetNight(const TPosition& site, const TJde& start, const TJde& midnight,
+                      const TJde& end);
 
 // The night that begins at local noon of a local calendar date and ends at the next local
 // noon, with its local midnight; local time as the platform gives it (TZ applies). Raises
 // EJdeError for an impossible date, ESiteError for an impossible site.
-TNight GetLocalNight(const TSite& site, int year, int month, int day);
+TNightEvents GetLocalNight(const TPosition& site, int year, int month, int day);
 
 struct TAltitudeSample {
     TJde Time;         // universal time
@@ -57,8 +63,8 @@ struct TAltitudeSample {
 
 // Altitudes from start to end every stepMinutes, the last sample at end. Raises Exception for a
 // step that is not positive or a span of more than 100000 samples.
-std::vector<TAltitudeSample> SampleAltitudes(const TSite& site, const TJde& start, const TJde& end,
-                                             double stepMinutes);
+std::vector<TAltitudeSample> SampleAltitudes(const TPosition& site, const TJde& start,
+                                             const TJde& end, double stepMinutes);
 
 // Local clock time of a universal instant and back, by the platform's local time rules.
 // Markers stay as they are; an instant the platform cannot convert raises EConvertError.

@@ -23,20 +23,7 @@ TEquatorial FromEcliptic(double longitude, double latitude, double distance, dou
     return TEquatorial{Normalized(ra), dec, distance};
 }
 
-void CheckRange(double value, double low, double high, const char* what, const char* unit) {
-    if (!(value >= low && value <= high))
-        throw ESiteError("The site's " + std::string(what) + " must be between " +
-                         std::to_string(static_cast<int>(low)) + " and " +
-                         std::to_string(static_cast<int>(high)) + " " + unit + ".");
-}
-
 } // namespace
-
-void CheckSite(const TSite& site) {
-    CheckRange(site.Latitude, -90.0, 90.0, "latitude", "degrees");
-    CheckRange(site.Longitude, -180.0, 180.0, "longitude", "degrees");
-    CheckRange(site.Elevation, -500.0, 10000.0, "elevation", "metres");
-}
 
 TEarthState GetEarthState(double jd) {
     return GetEarthState(jd, jd + TJde(jd).GetDeltaT() / 86400.0);
@@ -89,11 +76,12 @@ TEquatorial GetMoonEquatorial(const TEarthState& state) {
                         state.TrueObliquity);
 }
 
-TTopocentric ToTopocentric(const TEquatorial& body, const TEarthState& state, const TSite& site) {
+TTopocentric ToTopocentric(const TEquatorial& body, const TEarthState& state,
+                           const TPosition& site) {
     // The observer's geocentric place, in equatorial radii.
     const double phi = site.Latitude * Radians;
     const double u = std::atan((1.0 - Flattening) * std::tan(phi));
-    const double h = site.Elevation / (EarthRadius * 1000.0);
+    const double h = site.Elevation.value_or(0.0) / (EarthRadius * 1000.0);
     const double rhoSin = (1.0 - Flattening) * std::sin(u) + h * std::sin(phi);
     const double rhoCos = std::cos(u) + h * std::cos(phi);
     const double local = state.SiderealTime + site.Longitude * Radians;
@@ -117,14 +105,14 @@ TTopocentric ToTopocentric(const TEquatorial& body, const TEarthState& state, co
                         distance * EarthRadius};
 }
 
-THorizontal GetSunHorizontal(const TJde& ut, const TSite& site) {
-    CheckSite(site);
+THorizontal GetSunHorizontal(const TJde& ut, const TPosition& site) {
+    CheckPosition(site);
     const TEarthState state = GetEarthState(ut.FJd);
     return ToTopocentric(GetSunEquatorial(state), state, site).Horizontal;
 }
 
-THorizontal GetMoonHorizontal(const TJde& ut, const TSite& site) {
-    CheckSite(site);
+THorizontal GetMoonHorizontal(const TJde& ut, const TPosition& site) {
+    CheckPosition(site);
     const TEarthState state = GetEarthState(ut.FJd);
     return ToTopocentric(GetMoonEquatorial(state), state, site).Horizontal;
 }

@@ -13,35 +13,19 @@
 // - The Moon's illuminated fraction is geocentric, 0 (new) to 1 (full).
 
 #include "astro/Jde.h"
+#include "astro/Site.h"
 #include "platform/Exception.h"
 
 namespace astro {
-
-// An observing site: geodetic latitude in degrees north (-90..90), longitude in degrees east
-// (-180..180), elevation above sea level in metres (-500..10000).
-struct TSite {
-    double Latitude = 0.0;
-    double Longitude = 0.0;
-    double Elevation = 0.0;
-};
-
-// A site outside the ranges above, or with a value that is not a number.
-class ESiteError : public Exception {
-public:
-    using Exception::Exception;
-};
-
-// Raises ESiteError naming the first value out of range.
-void CheckSite(const TSite& site);
 
 struct THorizontal {
     double Altitude = 0.0; // degrees
     double Azimuth = 0.0;  // degrees from north through east
 };
 
-// Each raises ESiteError for an impossible site.
-THorizontal GetSunHorizontal(const TJde& ut, const TSite& site);
-THorizontal GetMoonHorizontal(const TJde& ut, const TSite& site);
+// Each raises ESiteError (astro/Site.h) for an impossible site.
+THorizontal GetSunHorizontal(const TJde& ut, const TPosition& site);
+THorizontal GetMoonHorizontal(const TJde& ut, const TPosition& site);
 double GetMoonIlluminatedFraction(const TJde& ut);
 
 } // namespace astro

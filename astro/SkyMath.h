@@ -56,7 +56,8 @@ struct TTopocentric {
     double Distance; // km, from the observer
 };
 
-TTopocentric ToTopocentric(const TEquatorial& body, const TEarthState& state, const TSite& site);
+TTopocentric ToTopocentric(const TEquatorial& body, const TEarthState& state,
+                           const TPosition& site);
 
 // Fraction of the Moon's disk lit, from geocentric positions.
 double IlluminatedFraction(const TEquatorial& sun, const TEquatorial& moon);

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "sharing/Site.h"
+#include "astro/Site.h"
 
 #include <QSize>
 #include <iosfwd>

@@ -10,3 +10,10 @@ double ComputeNelm(double magnitude) {
         return 7.93 - 5.0 * exponent;
     return 7.93 - 5.0 * std::log10(power + 1.0);
 }
+
+std::optional<double> MagnitudeForNelm(double nelm) {
+    const double excess = std::pow(10.0, (7.93 - nelm) / 5.0) - 1.0;
+    if (!(excess > 0.0))
+        return std::nullopt;
+    return 5.0 * (4.316 - std::log10(excess));
+}

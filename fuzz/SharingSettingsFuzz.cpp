@@ -4,11 +4,11 @@
 // file, reads back the same wherever the ini format can hold the text. A typed position or
 // broker address is refused with a message, or printed back in its own form reads the same.
 
+#include "astro/Site.h"
 #include "fuzz/FuzzCheck.h"
 #include "fuzz/TempFolder.h"
 #include "platform/IniFile.h"
 #include "sharing/SharingSettings.h"
-#include "sharing/Site.h"
 
 #include <cmath>
 #include <cstddef>
@@ -37,7 +37,7 @@ bool IsNamed(const Exception& e, const std::string& fileName) {
 void CheckRanges(const TPosition& p) {
     FUZZ_CHECK(std::isfinite(p.Latitude) && std::fabs(p.Latitude) <= 90);
     FUZZ_CHECK(std::isfinite(p.Longitude) && std::fabs(p.Longitude) <= 180);
-    FUZZ_CHECK(!p.Elevation || (*p.Elevation >= -500 && *p.Elevation <= 9000));
+    FUZZ_CHECK(!p.Elevation || (*p.Elevation >= -500 && *p.Elevation <= 10000));
 }
 
 bool SamePosition(const std::optional<TPosition>& a, const std::optional<TPosition>& b) {

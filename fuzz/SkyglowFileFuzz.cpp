@@ -160,7 +160,7 @@ void CheckOwnHeaderOfAnyStation(const std::uint8_t* data, std::size_t size) {
     if (in.ConsumeBool())
         site.Position = TPosition{in.ConsumeFloatingPointInRange(-90.0, 90.0),
                                   in.ConsumeFloatingPointInRange(-180.0, 180.0),
-                                  in.ConsumeFloatingPointInRange(-500.0, 9000.0)};
+                                  in.ConsumeFloatingPointInRange(-500.0, 10000.0)};
     const std::string deviceType = in.PickValueInArray({"SQM-LE", "SQM-LR", "SQM-LU", "SQM-LU-DL"});
     TSharedReading reading = StationReading();
     reading.SerialNumber = Text(in);

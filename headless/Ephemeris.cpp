@@ -1,6 +1,6 @@
 #include "headless/Ephemeris.h"
 
-#include "sharing/Site.h"
+#include "astro/Site.h"
 
 #include <cstdio>
 #include <ctime>
@@ -9,19 +9,19 @@ namespace {
 
 struct TEventLine {
     const char* Name;
-    astro::TJde astro::TNight::*Time;
+    astro::TJde astro::TNightEvents::*Time;
     double Altitude; // degrees, the Sun's centre; 0 for sunset and sunrise
 };
 
 const TEventLine SunLines[] = {
-    {"Sunset", &astro::TNight::Sunset, 0},
-    {"Civil dusk", &astro::TNight::CivilDusk, -6},
-    {"Nautical dusk", &astro::TNight::NauticalDusk, -12},
-    {"Astronomical dusk", &astro::TNight::AstronomicalDusk, -18},
-    {"Astronomical dawn", &astro::TNight::AstronomicalDawn, -18},
-    {"Nautical dawn", &astro::TNight::NauticalDawn, -12},
-    {"Civil dawn", &astro::TNight::CivilDawn, -6},
-    {"Sunrise", &astro::TNight::Sunrise, 0},
+    {"Sunset", &astro::TNightEvents::Sunset, 0},
+    {"Civil dusk", &astro::TNightEvents::CivilDusk, -6},
+    {"Nautical dusk", &astro::TNightEvents::NauticalDusk, -12},
+    {"Astronomical dusk", &astro::TNightEvents::AstronomicalDusk, -18},
+    {"Astronomical dawn", &astro::TNightEvents::AstronomicalDawn, -18},
+    {"Nautical dawn", &astro::TNightEvents::NauticalDawn, -12},
+    {"Civil dawn", &astro::TNightEvents::CivilDawn, -6},
+    {"Sunrise", &astro::TNightEvents::Sunrise, 0},
 };
 
 std::string LocalHourMinute(const astro::TJde& ut) {
@@ -58,7 +58,7 @@ std::string DateText(std::chrono::year_month_day date) {
 
 } // namespace
 
-std::string EphemerisLines(const astro::TNight& night) {
+std::string EphemerisLines(const astro::TNightEvents& night) {
     std::string lines;
     for (const TEventLine& line : SunLines) {
         const astro::TJde& time = night.*line.Time;
@@ -74,9 +74,9 @@ std::string EphemerisLines(const astro::TNight& night) {
     return lines;
 }
 
-std::string EphemerisReport(const astro::TSite& site, const std::string& siteName,
+std::string EphemerisReport(const TPosition& site, const std::string& siteName,
                             std::chrono::year_month_day date) {
-    const astro::TNight night = astro::GetLocalNight(
+    const astro::TNightEvents night = astro::GetLocalNight(
         site, static_cast<int>(date.year()), static_cast<int>(static_cast<unsigned>(date.month())),
         static_cast<int>(static_cast<unsigned>(date.day())));
     std::string lines = "Night: " + DateText(date) + " to " +
@@ -84,7 +84,7 @@ std::string EphemerisReport(const astro::TSite& site, const std::string& siteNam
     if (!siteName.empty())
         lines += "Site: " + siteName + "\n";
     lines += "Position: " + ShortestNumber(site.Latitude) + "," + ShortestNumber(site.Longitude) +
-             "," + ShortestNumber(site.Elevation) + "\n";
+             "," + ShortestNumber(site.Elevation.value_or(0.0)) + "\n";
     return lines + EphemerisLines(night);
 }
 

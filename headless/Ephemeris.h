@@ -10,11 +10,11 @@
 // illuminated fraction at local midnight. Times are local "HH:MM"; an event that does not
 // happen in the night (polar day or night, a twilight that lasts all night, no moonrise) is
 // said in words.
-std::string EphemerisLines(const astro::TNight& night);
+std::string EphemerisLines(const astro::TNightEvents& night);
 
 // The night that begins at local noon of the date, at the site, as EphemerisLines prints it,
-// after lines naming the night and the site. Raises astro::ESiteError for an impossible site.
-std::string EphemerisReport(const astro::TSite& site, const std::string& siteName,
+// after lines naming the night and the site. Raises ESiteError for an impossible site.
+std::string EphemerisReport(const TPosition& site, const std::string& siteName,
                             std::chrono::year_month_day date);
 
 // The local date of the evening of the night in progress: the date twelve hours ago, so that

@@ -1,7 +1,7 @@
 #pragma once
 
+#include "astro/Site.h"
 #include "platform/Exception.h"
-#include "sharing/Site.h"
 
 #include <chrono>
 #include <optional>

@@ -2,10 +2,8 @@
 
 #include "core/EntryChecks.h"
 #include "core/LinkFactory.h"
-#include "core/ReadingCycle.h"
 #include "core/ReadingDisplay.h"
 #include "core/ReadingsFile.h"
-#include "core/SharingSetup.h"
 #include "core/Sqmconfig.h"
 #include "core/Sqmmodelnames.h"
 #include "core/UiSeams.h"
@@ -19,6 +17,8 @@
 #include "platform/JournalStream.h"
 #include "platform/SystemTime.h"
 #include "platform/Text.h"
+#include "session/ReadingCycle.h"
+#include "session/SharingSetup.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -241,12 +241,11 @@ int PrintEphemeris(const THeadlessOptions& options, const TIniFile& ini, std::os
     if (!site.Position)
         throw ESetupError("No site is known: give --position LAT,LON[,ELEV], or enter the site "
                           "in the Nightlux window (Ctrl+Shift+S).");
-    const TPosition& p = *site.Position;
-    const astro::TSite where{p.Latitude, p.Longitude, p.Elevation.value_or(0.0)};
     std::string lines;
     try {
-        lines = EphemerisReport(where, site.Name, options.EphemerisDate.value_or(CurrentNight()));
-    } catch (const astro::ESiteError& e) {
+        lines = EphemerisReport(*site.Position, site.Name,
+                                options.EphemerisDate.value_or(CurrentNight()));
+    } catch (const ESiteError& e) {
         throw ESetupError(e.what());
     }
     out << lines << std::flush;

@@ -1,6 +1,7 @@
 #include "history/Night.h"
 
 #include "platform/Exception.h"
+#include "platform/LocalNight.h"
 
 #include <algorithm>
 #include <charconv>
@@ -15,7 +16,7 @@ TNight::TNight(year_month_day evening) : Evening(evening) {
 }
 
 TNight TNight::Of(TLocalTime time) {
-    return TNight(year_month_day{floor<days>(time - hours{12})});
+    return TNight(NightOfLocalTime(time));
 }
 
 TNight TNight::Parse(const std::string& text) {
@@ -118,11 +119,4 @@ std::optional<TNightSummary> SummarizeNight(const std::vector<TNightReading>& re
     }
     summary.MeanMagnitude = sum / double(readings.size());
     return summary;
-}
-
-std::optional<double> MagnitudeForNelm(double nelm) {
-    const double excess = std::pow(10.0, (7.93 - nelm) / 5.0) - 1.0;
-    if (!(excess > 0.0))
-        return std::nullopt;
-    return 5.0 * (4.316 - std::log10(excess));
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/Nelm.h"
 #include "history/NightReading.h"
 
 #include <chrono>
@@ -54,8 +55,3 @@ struct TNightSummary {
     double MeanMagnitude = 0.0;
 };
 std::optional<TNightSummary> SummarizeNight(const std::vector<TNightReading>& readings);
-
-// The sky brightness (MPSAS) whose naked-eye limiting magnitude is nelm, the inverse of
-// 7.93 - 5 * log10(10^(4.316 - m / 5) + 1); none for nelm at or beyond 7.93, the limit of a
-// perfectly dark sky.
-std::optional<double> MagnitudeForNelm(double nelm);

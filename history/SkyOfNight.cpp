@@ -1,9 +1,9 @@
 #include "history/SkyOfNight.h"
 
 #include "astro/Night.h"
+#include "astro/Site.h"
 #include "history/Night.h"
 #include "platform/IniFile.h"
-#include "sharing/Site.h"
 
 #include <algorithm>
 #include <cmath>
@@ -12,10 +12,9 @@
 namespace {
 
 constexpr double MoonStepMinutes = 10.0;
-constexpr double UnixEpoch = 2440587.5;
 
 TLocalTime LocalTimeOfUt(const astro::TJde& ut) {
-    const double days = astro::UtToLocal(ut).FJd - UnixEpoch;
+    const double days = astro::UtToLocal(ut).FJd - astro::UnixEpochJd;
     return TLocalTime(std::chrono::seconds(std::llround(days * 86400.0)));
 }
 
@@ -37,9 +36,9 @@ std::string Degrees(double value, const char* positive, const char* negative) {
 
 } // namespace
 
-TNightSky GetNightSky(const astro::TSite& site, const TNight& night) {
+TNightSky GetNightSky(const TPosition& site, const TNight& night) {
     const std::chrono::year_month_day evening = night.GetEvening();
-    const astro::TNight sun = astro::GetLocalNight(
+    const astro::TNightEvents sun = astro::GetLocalNight(
         site, int(evening.year()), int(unsigned(evening.month())), int(unsigned(evening.day())));
     TNightSky sky;
     sky.Twilight = TwilightBands(night, {Below(night, sun.Sunset, sun.Sunrise),
@@ -63,7 +62,7 @@ TSkySite SkySiteOf(const TSite& site) {
         return sky;
     }
     const TPosition& p = *site.Position;
-    sky.Site = astro::TSite{p.Latitude, p.Longitude, p.Elevation.value_or(0.0)};
+    sky.Site = p;
     sky.Note = "Twilight and Moon for " + (site.Name.empty() ? std::string() : site.Name + ", ") +
                Degrees(p.Latitude, "N", "S") + ", " + Degrees(p.Longitude, "E", "W") + ".";
     return sky;

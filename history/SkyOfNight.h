@@ -7,16 +7,15 @@
 #include <string>
 
 class TNight;
-struct TSite;
 
 // The twilight bands of a night in time order and the Moon's altitude every 10 minutes across it,
-// for a site, in local clock times by the platform's rules (TZ applies). Raises astro::ESiteError
+// for a site, in local clock times by the platform's rules (TZ applies). Raises ESiteError
 // for an impossible site.
-TNightSky GetNightSky(const astro::TSite& site, const TNight& night);
+TNightSky GetNightSky(const TPosition& site, const TNight& night);
 
 // Where the chart's Sun and Moon are reckoned for, or why they cannot be.
 struct TSkySite {
-    std::optional<astro::TSite> Site;
+    std::optional<TPosition> Site;
     std::string Name; // empty when the site has none
     // A short line for beside the chart: the site in use, or why the Sun and the Moon are left
     // out.

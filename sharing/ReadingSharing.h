@@ -1,8 +1,8 @@
 #pragma once
 
+#include "astro/Site.h"
 #include "sharing/MqttPublisher.h"
 #include "sharing/SharingSettings.h"
-#include "sharing/Site.h"
 #include "sharing/SkyglowWriter.h"
 
 #include <memory>

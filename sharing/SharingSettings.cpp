@@ -1,8 +1,8 @@
 #include "sharing/SharingSettings.h"
 
+#include "astro/Site.h"
 #include "platform/IniFile.h"
 #include "platform/NumberConversion.h"
-#include "sharing/Site.h"
 
 #include <cmath>
 

@@ -1,5 +1,6 @@
 #include "sharing/SkyglowFormat.h"
 
+#include "platform/LocalNight.h"
 #include "platform/NumberFormat.h"
 
 #include <climits>
@@ -115,10 +116,10 @@ std::string SkyglowRecordLine(const TSharedReading& r) {
 
 std::string SkyglowFileName(TDateTime localTime, const std::string& deviceType,
                             const std::string& siteName) {
-    const TDateTimeFields evening = DecodeDateTime(TDateTime(double(localTime) - 0.5));
+    const std::chrono::year_month_day evening = NightOfLocalTime(localTime);
     char date[32];
-    std::snprintf(date, sizeof date, "%04d%02d%02d_120000_", evening.Year, evening.Month,
-                  evening.Day);
+    std::snprintf(date, sizeof date, "%04d%02u%02u_120000_", static_cast<int>(evening.year()),
+                  static_cast<unsigned>(evening.month()), static_cast<unsigned>(evening.day()));
     std::string site;
     for (const char c : siteName) {
         const bool keep = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') ||

@@ -1,9 +1,9 @@
 #pragma once
 
+#include "astro/Site.h"
 #include "platform/DateTime.h"
 #include "sharing/SharedReading.h"
 #include "sharing/SharingSettings.h"
-#include "sharing/Site.h"
 
 #include <string>
 #include <vector>

@@ -1,8 +1,8 @@
 #pragma once
 
+#include "astro/Site.h"
 #include "sharing/SharedReading.h"
 #include "sharing/SharingSettings.h"
-#include "sharing/Site.h"
 
 #include <functional>
 #include <string>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "core/ReadingCycle.h"
 #include "history/NightReading.h"
+#include "session/ReadingCycle.h"
 
 #include <QDialog>
 #include <QPointer>

@@ -2,9 +2,9 @@
 // modes Read Now, Read Every and Reset.
 #include "core/EntryChecks.h"
 #include "core/LinkFactory.h"
-#include "core/ReadingCycle.h"
 #include "core/UiSeams.h"
 #include "meter/Dm_SQMBase.h"
+#include "session/ReadingCycle.h"
 #include "window/Autocursor.h"
 #include "window/MainFm.h"
 #include "window/UpDown.h"

@@ -1,7 +1,7 @@
 // The site and sharing dialog, and the sharing of each reading with its notices.
-#include "core/SharingSetup.h"
 #include "core/Sqmconfig.h"
 #include "core/UiSeams.h"
+#include "session/SharingSetup.h"
 #include "window/MainFm.h"
 #include "window/SharingDialog.h"
 

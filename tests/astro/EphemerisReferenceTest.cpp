@@ -22,7 +22,7 @@ constexpr double Rad = 3.14159265358979323846 / 180.0;
 struct TReferenceRow {
     char Kind = 0;
     std::string Site;
-    TSite Place;
+    TPosition Place;
     std::vector<std::string> Fields; // after the site
 };
 
@@ -35,8 +35,9 @@ std::vector<TReferenceRow> ReadReference() {
             continue;
         std::istringstream in(line);
         TReferenceRow row;
-        in >> row.Kind >> row.Site >> row.Place.Latitude >> row.Place.Longitude >>
-            row.Place.Elevation;
+        double elevation = 0.0;
+        in >> row.Kind >> row.Site >> row.Place.Latitude >> row.Place.Longitude >> elevation;
+        row.Place.Elevation = elevation;
         for (std::string field; in >> field;)
             row.Fields.push_back(field);
         rows.push_back(row);
@@ -138,10 +139,11 @@ TEST(EphemerisReference, NightEvents) {
     const char* const names[] = {
         "sunset",        "civil dusk", "nautical dusk", "astronomical dusk", "astronomical dawn",
         "nautical dawn", "civil dawn", "sunrise"};
-    TJde TNight::*const members[] = {&TNight::Sunset,           &TNight::CivilDusk,
-                                     &TNight::NauticalDusk,     &TNight::AstronomicalDusk,
-                                     &TNight::AstronomicalDawn, &TNight::NauticalDawn,
-                                     &TNight::CivilDawn,        &TNight::Sunrise};
+    TJde TNightEvents::*const members[] = {
+        &TNightEvents::Sunset,           &TNightEvents::CivilDusk,
+        &TNightEvents::NauticalDusk,     &TNightEvents::AstronomicalDusk,
+        &TNightEvents::AstronomicalDawn, &TNightEvents::NauticalDawn,
+        &TNightEvents::CivilDawn,        &TNightEvents::Sunrise};
     TWorst sunEvents{"sunset, sunrise or twilight time", "min"};
     TWorst moonEvents{"moonrise or moonset time", "min"};
     TWorst fraction{"Moon illuminated fraction at midnight", ""};
@@ -150,7 +152,7 @@ TEST(EphemerisReference, NightEvents) {
         if (row.Kind != 'N')
             continue;
         const std::string where = row.Site + " night from JD " + row.Fields[0];
-        const TNight night =
+        const TNightEvents night =
             GetNight(row.Place, TJde(std::stod(row.Fields[0])), TJde(std::stod(row.Fields[1])),
                      TJde(std::stod(row.Fields[2])));
         for (int i = 0; i < 8; ++i) {

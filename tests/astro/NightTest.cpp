@@ -12,7 +12,7 @@ namespace {
 using namespace astro;
 
 constexpr const char* CentralEurope = "CET-1CEST,M3.5.0,M10.5.0/3";
-const TSite Berlin{52.52, 13.405, 34.0};
+const TPosition Berlin{52.52, 13.405, 34.0};
 
 double JdOf(int year, int month, int day, int hour, int minute) {
     TJde jde;
@@ -35,15 +35,15 @@ int Minutes(const char* hhmm) {
 
 TEST(LocalNight, RunsFromLocalNoonToNoonAcrossAChangeOfClocks) {
     TScopedEnv tz("TZ", CentralEurope);
-    const TNight summer = GetLocalNight(Berlin, 2024, 6, 21);
+    const TNightEvents summer = GetLocalNight(Berlin, 2024, 6, 21);
     EXPECT_NEAR(summer.Start.FJd, JdOf(2024, 6, 21, 10, 0), 1e-9);
     EXPECT_NEAR(summer.Midnight.FJd, JdOf(2024, 6, 21, 22, 0), 1e-9);
     EXPECT_NEAR(summer.End.FJd, JdOf(2024, 6, 22, 10, 0), 1e-9);
     // The clocks go back at 03:00 on 27 October 2024: that night lasts 25 hours.
-    const TNight autumn = GetLocalNight(Berlin, 2024, 10, 26);
+    const TNightEvents autumn = GetLocalNight(Berlin, 2024, 10, 26);
     EXPECT_NEAR(autumn.Midnight.FJd, JdOf(2024, 10, 26, 22, 0), 1e-9);
     EXPECT_NEAR(autumn.End.FJd - autumn.Start.FJd, 25.0 / 24.0, 1e-9);
-    const TNight spring = GetLocalNight(Berlin, 2024, 3, 30);
+    const TNightEvents spring = GetLocalNight(Berlin, 2024, 3, 30);
     EXPECT_NEAR(spring.End.FJd - spring.Start.FJd, 23.0 / 24.0, 1e-9);
 }
 
@@ -59,7 +59,7 @@ TEST(LocalNight, EventsInLocalClockTime) {
         {12, 21, "15:54", "17:20", "06:50", "08:16", "22:59", "11:57"},
     };
     for (const auto& c : cases) {
-        const TNight night = GetLocalNight(Berlin, 2024, c.Month, c.Day);
+        const TNightEvents night = GetLocalNight(Berlin, 2024, c.Month, c.Day);
         const std::string date = std::to_string(c.Month) + "/" + std::to_string(c.Day);
         EXPECT_NEAR(LocalMinutes(night.Sunset), Minutes(c.Sunset), 1) << date;
         EXPECT_NEAR(LocalMinutes(night.NauticalDusk), Minutes(c.NauticalDusk), 1) << date;
@@ -70,23 +70,23 @@ TEST(LocalNight, EventsInLocalClockTime) {
         EXPECT_NEAR(LocalMinutes(*night.Moonset), Minutes(c.Moonset), 1) << date;
     }
     // Midsummer in Berlin: the Sun stays above -18 degrees all night.
-    const TNight midsummer = GetLocalNight(Berlin, 2024, 6, 21);
+    const TNightEvents midsummer = GetLocalNight(Berlin, 2024, 6, 21);
     EXPECT_TRUE(midsummer.AstronomicalDusk.IsNoDark());
     EXPECT_TRUE(midsummer.AstronomicalDawn.IsNoDark());
 }
 
 TEST(LocalNight, PolarDayAndNightAreMarkers) {
     TScopedEnv tz("TZ", CentralEurope);
-    const TSite longyearbyen{78.2232, 15.6267, 0.0};
-    const TNight day = GetLocalNight(longyearbyen, 2024, 6, 21);
+    const TPosition longyearbyen{78.2232, 15.6267, 0.0};
+    const TNightEvents day = GetLocalNight(longyearbyen, 2024, 6, 21);
     for (const TJde& t : {day.Sunset, day.CivilDusk, day.AstronomicalDawn, day.Sunrise})
         EXPECT_TRUE(t.IsNoDark()) << t.FJd;
-    const TNight night = GetLocalNight(longyearbyen, 2024, 12, 21);
+    const TNightEvents night = GetLocalNight(longyearbyen, 2024, 12, 21);
     for (const TJde& t : {night.Sunset, night.CivilDusk, night.CivilDawn, night.Sunrise})
         EXPECT_TRUE(t.IsAllDark()) << t.FJd;
     EXPECT_TRUE(night.AstronomicalDusk.IsValid()); // the noon Sun is above -18 degrees
     // The last sunset before the polar night: no sunrise before the next noon.
-    const TNight last = GetLocalNight(longyearbyen, 2024, 10, 25);
+    const TNightEvents last = GetLocalNight(longyearbyen, 2024, 10, 25);
     EXPECT_TRUE(last.Sunset.IsValid());
     EXPECT_TRUE(last.Sunrise.IsAllDark());
 }
@@ -95,7 +95,7 @@ TEST(LocalNight, ImpossibleDatesAndSitesAreRefused) {
     TScopedEnv tz("TZ", CentralEurope);
     EXPECT_THROW(GetLocalNight(Berlin, 2024, 2, 30), Exception);
     EXPECT_THROW(GetLocalNight(Berlin, 2024, 13, 1), Exception);
-    EXPECT_THROW(GetLocalNight(TSite{91.0, 0.0, 0.0}, 2024, 6, 1), ESiteError);
+    EXPECT_THROW(GetLocalNight(TPosition{91.0, 0.0, 0.0}, 2024, 6, 1), ESiteError);
 }
 
 TEST(LocalNight, UniversalAndLocalClockRoundTrip) {

@@ -63,12 +63,12 @@ TEST(SkyWorkedExamples, SiderealTimeOf1987April10) { // examples 12.a and 12.b
 TEST(SkyHorizon, ZenithAndPoleStandInTheirPlaces) {
     // A body straight above a site on the equator at longitude 0: hour angle and declination 0.
     const TEarthState state = GetEarthState(2451545.0);
-    const TSite site{0.0, 0.0, 0.0};
+    const TPosition site{0.0, 0.0, 0.0};
     const TEquatorial overhead{state.SiderealTime, 0.0, 1e12};
     EXPECT_NEAR(ToTopocentric(overhead, state, site).Horizontal.Altitude, 90.0, 1e-9);
     // The celestial pole stands at the site's latitude, due north.
     const TEquatorial pole{1.0, Pi / 2, 1e12};
-    const THorizontal north = ToTopocentric(pole, state, TSite{52.0, 13.0, 0.0}).Horizontal;
+    const THorizontal north = ToTopocentric(pole, state, TPosition{52.0, 13.0, 0.0}).Horizontal;
     EXPECT_NEAR(north.Altitude, 52.0, 1e-6);
     EXPECT_NEAR(std::fmod(north.Azimuth + 180.0, 360.0), 180.0, 1e-6);
     // The Moon's parallax lowers it by up to about a degree at the horizon.
@@ -79,14 +79,14 @@ TEST(SkyHorizon, ZenithAndPoleStandInTheirPlaces) {
 TEST(SkySite, ImpossibleSitesAreRefusedByName) {
     const double nan = std::numeric_limits<double>::quiet_NaN();
     const struct {
-        TSite Site;
+        TPosition Site;
         const char* Message;
     } cases[] = {
-        {{90.5, 0, 0}, "The site's latitude must be between -90 and 90 degrees."},
-        {{nan, 0, 0}, "The site's latitude must be between -90 and 90 degrees."},
-        {{0, -180.01, 0}, "The site's longitude must be between -180 and 180 degrees."},
-        {{0, 0, 10001}, "The site's elevation must be between -500 and 10000 metres."},
-        {{0, 0, -nan}, "The site's elevation must be between -500 and 10000 metres."},
+        {{90.5, 0, 0}, "The latitude 90.5 is outside -90 to 90 degrees"},
+        {{nan, 0, 0}, "The latitude nan is outside -90 to 90 degrees"},
+        {{0, -180.01, 0}, "The longitude -180.01 is outside -180 to 180 degrees"},
+        {{0, 0, 10001}, "The elevation 10001 is outside -500 to 10000 metres"},
+        {{0, 0, -nan}, "The elevation -nan is outside -500 to 10000 metres"},
     };
     for (const auto& c : cases) {
         try {
@@ -96,16 +96,16 @@ TEST(SkySite, ImpossibleSitesAreRefusedByName) {
             EXPECT_EQ(e.Message(), c.Message);
         }
     }
-    for (const TSite site : {TSite{90, 180, 10000}, TSite{-90, -180, -500}})
+    for (const TPosition site : {TPosition{90, 180, 10000}, TPosition{-90, -180, -500}})
         EXPECT_NO_THROW(GetMoonHorizontal(TJde(2451545.0), site));
 }
 
 TEST(SkyNight, BadSpansAndStepsAreRefused) {
-    const TSite site{51.5, 0.0, 0.0};
+    const TPosition site{51.5, 0.0, 0.0};
     const TJde start(2460000.0);
     EXPECT_THROW(GetNight(site, start, start, start), Exception);
     EXPECT_THROW(GetNight(site, start, start + 1.5, start + 3.0), Exception);
-    EXPECT_THROW(GetNight(TSite{0, 200, 0}, start, start + 0.5, start + 1.0), ESiteError);
+    EXPECT_THROW(GetNight(TPosition{0, 200, 0}, start, start + 0.5, start + 1.0), ESiteError);
     for (const double step : {0.0, -5.0, std::numeric_limits<double>::quiet_NaN()})
         EXPECT_THROW(SampleAltitudes(site, start, start + 1.0, step), Exception) << step;
     EXPECT_THROW(SampleAltitudes(site, start, start + 1.0, 0.001), Exception);
@@ -113,7 +113,7 @@ TEST(SkyNight, BadSpansAndStepsAreRefused) {
 }
 
 TEST(SkyNight, SamplesRunFromStartToEndAndFollowThePositions) {
-    const TSite site{-33.87, 151.21, 58.0};
+    const TPosition site{-33.87, 151.21, 58.0};
     const TJde start(2460310.25);
     const auto samples = SampleAltitudes(site, start, start + 1.0, 25.0);
     ASSERT_EQ(samples.size(), 59u); // 57 whole steps and a short last one

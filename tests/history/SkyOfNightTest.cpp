@@ -1,7 +1,7 @@
 #include "history/SkyOfNight.h"
 
+#include "astro/Site.h"
 #include "history/Night.h"
-#include "sharing/Site.h"
 #include "tests/support/ScopedEnv.h"
 #include "tests/support/TempFolder.h"
 
@@ -13,9 +13,9 @@ namespace {
 
 using namespace std::chrono;
 
-const astro::TSite Leiden{52.16, 4.49, 0.0};
-const astro::TSite Svalbard{78.22, 15.65, 0.0};
-const astro::TSite FarNorth{80.5, 15.0, 0.0};
+const TPosition Leiden{52.16, 4.49, 0.0};
+const TPosition Svalbard{78.22, 15.65, 0.0};
+const TPosition FarNorth{80.5, 15.0, 0.0};
 const TNight Equinox = TNight::Parse("2017-03-21");
 
 std::vector<TTwilightKind> Kinds(const TNightSky& sky) {
@@ -99,7 +99,7 @@ TEST(SkyOfNightTest, TheMoonIsSampledAcrossTheNight) {
 }
 
 TEST(SkyOfNightTest, ImpossibleSiteIsRefused) {
-    EXPECT_THROW(GetNightSky(astro::TSite{91.0, 0.0, 0.0}, Equinox), astro::ESiteError);
+    EXPECT_THROW(GetNightSky(TPosition{91.0, 0.0, 0.0}, Equinox), ESiteError);
 }
 
 TEST(SkyOfNightTest, TheSiteComesFromTheSettingsOrANoteSaysWhyNot) {
@@ -135,7 +135,7 @@ TEST(SkyOfNightTest, TheSiteComesFromTheSettingsOrANoteSaysWhyNot) {
     ASSERT_TRUE(cape.Site);
     EXPECT_DOUBLE_EQ(cape.Site->Latitude, -33.9);
     EXPECT_DOUBLE_EQ(cape.Site->Longitude, 18.4);
-    EXPECT_DOUBLE_EQ(cape.Site->Elevation, 40.0);
+    EXPECT_EQ(cape.Site->Elevation, 40.0);
 }
 
 } // namespace

@@ -1,7 +1,7 @@
+#include "astro/Site.h"
 #include "platform/IniFile.h"
 #include "sharing/MqttCredentials.h"
 #include "sharing/SharingSettings.h"
-#include "sharing/Site.h"
 #include "tests/support/ScopedEnv.h"
 #include "tests/support/TempFolder.h"
 
@@ -47,7 +47,7 @@ TEST(Site, ImpossiblePositionsAreRefusedWithTheReason) {
         {"52.5.1,8", "the latitude \"52.5.1\" is not a number"},
         {"90.5,8", "The latitude 90.5 is outside -90 to 90 degrees"},
         {"52,-181", "The longitude -181 is outside -180 to 180 degrees"},
-        {"52,8,9500", "The elevation 9500 is outside -500 to 9000 metres"},
+        {"52,8,10500", "The elevation 10500 is outside -500 to 10000 metres"},
         {"1e999,8", "is not a number"},
     };
     for (const TCase& c : cases) {

@@ -1,9 +1,9 @@
 // The read cycle that both programs run: its steps, the texts it makes as it goes, and
 // what a failure at each step tells the user.
 
-#include "core/ReadingCycle.h"
 #include "core/ReadingDisplay.h"
 #include "meter/Dm_SQMBase.h"
+#include "session/ReadingCycle.h"
 #include "tests/support/RowName.h"
 #include "tests/support/ScopedEnv.h"
 #include "tests/support/TempFolder.h"

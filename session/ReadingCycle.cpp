@@ -1,4 +1,4 @@
-#include "core/ReadingCycle.h"
+#include "session/ReadingCycle.h"
 
 #include "core/Nelm.h"
 #include "core/ReadingDisplay.h"

@@ -13,7 +13,9 @@ public:
     using Exception::Exception;
 };
 
-// Where the meter stands: degrees north, degrees east, metres above sea level.
+// An observing place on the Earth: geodetic latitude in degrees north, longitude in degrees
+// east, elevation in metres above sea level (the Sun and Moon take a missing one as sea level).
+// The only site type: the settings, the skyglow files, the ephemeris and the chart all use it.
 struct TPosition {
     double Latitude = 0.0;
     double Longitude = 0.0;
@@ -25,8 +27,21 @@ struct TSite {
     std::optional<TPosition> Position; // nullopt when not given
 };
 
-// Latitude -90..90, longitude -180..180, elevation -500..9000 m, all finite; raises
-// ESiteError naming the value otherwise.
+// The one range table for a position's parts.
+struct TSiteRange {
+    const char* What;
+    double Lowest;
+    double Highest;
+    const char* Unit;
+};
+inline constexpr TSiteRange LatitudeRange{"latitude", -90.0, 90.0, "degrees"};
+inline constexpr TSiteRange LongitudeRange{"longitude", -180.0, 180.0, "degrees"};
+// Settings saved before allowed up to 9000 m; the bound was widened, never narrowed, so every
+// stored site still reads.
+inline constexpr TSiteRange ElevationRange{"elevation", -500.0, 10000.0, "metres"};
+
+// Each part finite and inside its range; raises ESiteError naming the value otherwise
+// ("The latitude 91 is outside -90 to 90 degrees").
 void CheckPosition(const TPosition& position);
 
 // "LAT,LON" or "LAT,LON,ELEV", blanks allowed around the numbers, "." as the decimal point.

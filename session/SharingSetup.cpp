@@ -1,4 +1,4 @@
-#include "core/SharingSetup.h"
+#include "session/SharingSetup.h"
 
 #include "core/Sqmmodelnames.h"
 #include "core/Versioninfo.h"

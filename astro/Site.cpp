@@ -1,4 +1,4 @@
-#include "sharing/Site.h"
+#include "astro/Site.h"
 
 #include "platform/IniFile.h"
 #include "platform/NumberConversion.h"
@@ -10,8 +10,6 @@
 namespace {
 
 constexpr const char* Section = "Site";
-constexpr double LowestElevation = -500.0;
-constexpr double HighestElevation = 9000.0;
 
 std::string Trim(const std::string& text) {
     const auto first = text.find_first_not_of(" \t");
@@ -40,11 +38,11 @@ double ReadNumber(const std::string& text, const std::string& what, const std::s
     }
 }
 
-void CheckRange(double value, double lowest, double highest, const std::string& what,
-                const std::string& unit) {
-    if (!std::isfinite(value) || value < lowest || value > highest)
-        throw ESiteError("The " + what + " " + ShortestNumber(value) + " is outside " +
-                         ShortestNumber(lowest) + " to " + ShortestNumber(highest) + " " + unit);
+void CheckRange(double value, const TSiteRange& range) {
+    if (!std::isfinite(value) || value < range.Lowest || value > range.Highest)
+        throw ESiteError("The " + std::string(range.What) + " " + ShortestNumber(value) +
+                         " is outside " + ShortestNumber(range.Lowest) + " to " +
+                         ShortestNumber(range.Highest) + " " + range.Unit);
 }
 
 } // namespace
@@ -56,10 +54,10 @@ std::string ShortestNumber(double value) {
 }
 
 void CheckPosition(const TPosition& position) {
-    CheckRange(position.Latitude, -90.0, 90.0, "latitude", "degrees");
-    CheckRange(position.Longitude, -180.0, 180.0, "longitude", "degrees");
+    CheckRange(position.Latitude, LatitudeRange);
+    CheckRange(position.Longitude, LongitudeRange);
     if (position.Elevation)
-        CheckRange(*position.Elevation, LowestElevation, HighestElevation, "elevation", "metres");
+        CheckRange(*position.Elevation, ElevationRange);
 }
 
 TPosition ParsePosition(const std::string& text) {
