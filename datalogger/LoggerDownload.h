@@ -1,7 +1,7 @@
 #pragma once
 
 #include "sharing/SharingSettings.h"
-#include "sharing/Site.h"
+#include "astro/Site.h"
 #include "meter/DataLogger.h"
 
 #include <cstdint>
