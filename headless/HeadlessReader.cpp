@@ -82,6 +82,7 @@ private:
         const TReadingOutcome outcome =
             TReadingCycle(*Link, Sharing.get())
                 .Run(first ? TCycleKind::Single : TCycleKind::Tick, Options.FileName);
+        PresentFileNotice(outcome.StoreNotice);
         for (const std::string& notice : outcome.SharingNotices)
             Report(notice);
         if (!outcome.Taken) {
