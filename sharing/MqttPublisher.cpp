@@ -98,8 +98,8 @@ void TMqttPublisher::Start(const std::string& serialNumber) {
                                        Offline.data(), QualityOfService, true);
     if (rc != MOSQ_ERR_SUCCESS) {
         std::lock_guard lock(Lock);
-        Notices.push_back("MQTT: the topic prefix \"" + Prefix +
-                          "\" cannot be used: " + ErrorText(rc));
+        Notices.push_back({ENoticeSeverity::Error, "MQTT: the topic prefix \"" + Prefix +
+                                                       "\" cannot be used: " + ErrorText(rc)});
     }
     Connector = std::thread([this] { Run(); });
 }
@@ -167,13 +167,14 @@ void TMqttPublisher::Publish(const TSharedReading& reading) {
     }
     std::lock_guard lock(Lock);
     if (!BacklogFullReported)
-        Notices.push_back("MQTT: " + std::to_string(Options.MaxBacklog) +
-                          " readings wait for the broker " + BrokerName() +
-                          "; further readings are not published until it is back");
+        Notices.push_back({ENoticeSeverity::Warning,
+                           "MQTT: " + std::to_string(Options.MaxBacklog) +
+                               " readings wait for the broker " + BrokerName() +
+                               "; further readings are not published until it is back"});
     BacklogFullReported = true;
 }
 
-std::vector<std::string> TMqttPublisher::TakeNotices() {
+std::vector<TNotice> TMqttPublisher::TakeNotices() {
     std::lock_guard lock(Lock);
     return std::exchange(Notices, {});
 }
@@ -183,8 +184,9 @@ void TMqttPublisher::ReportOutage(const std::string& reason) {
     if (OutageReported || Stopping)
         return;
     OutageReported = true;
-    Notices.push_back("MQTT: cannot reach the broker " + BrokerName() + " (" + reason +
-                      "); readings are still stored and publishing resumes by itself");
+    Notices.push_back({ENoticeSeverity::Warning,
+                       "MQTT: cannot reach the broker " + BrokerName() + " (" + reason +
+                           "); readings are still stored and publishing resumes by itself"});
 }
 
 void TMqttPublisher::OnConnect(mosquitto*, void* self, int rc) {
@@ -224,7 +226,8 @@ void TMqttPublisher::HandleConnect(int rc) {
     }
     std::lock_guard lock(Lock);
     if (OutageReported)
-        Notices.push_back("MQTT: the broker " + BrokerName() + " is reachable again");
+        Notices.push_back({ENoticeSeverity::Information,
+                           "MQTT: the broker " + BrokerName() + " is reachable again"});
     OutageReported = false;
     BacklogFullReported = false;
     LastError.clear();

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/Notice.h"
 #include "sharing/MqttCredentials.h"
 #include "sharing/SharedReading.h"
 #include "sharing/SharingSettings.h"
@@ -59,7 +60,7 @@ public:
     void Publish(const TSharedReading& reading);
 
     // The notices gathered since the last call, oldest first.
-    std::vector<std::string> TakeNotices();
+    std::vector<TNotice> TakeNotices();
     bool IsConnected() const { return Connected.load(); }
     // The topic prefix, empty before the first reading.
     std::string GetTopicPrefix() const;
@@ -98,7 +99,7 @@ private:
     std::condition_variable Changed;
     bool Stopping = false;                            // guarded by Lock
     std::chrono::steady_clock::time_point LastChange; // guarded by Lock
-    std::vector<std::string> Notices;                 // guarded by Lock
+    std::vector<TNotice> Notices;                     // guarded by Lock
     bool OutageReported = false;                      // guarded by Lock
     bool BacklogFullReported = false;                 // guarded by Lock
     std::set<int> InFlight;                           // guarded by Lock

@@ -282,6 +282,24 @@ TEST_F(ReadingsFileTest, APipeWithoutAReaderIsReportedWithoutWaiting) {
     EXPECT_TRUE(Ui.Events.empty()) << "the caller presents the notice";
 }
 
+// A link at the name, put there by anyone, is not followed: the file it points at (which may
+// be any file the logger can write) is left alone.
+TEST_F(ReadingsFileTest, ASymbolicLinkAtTheNameIsNotFollowed) {
+    const std::string target = Folder.File("target.csv");
+    WriteBytes(target, Header);
+    ASSERT_EQ(::symlink(target.c_str(), Name.c_str()), 0);
+    EXPECT_FALSE(Keep(SaveReadingToFile(Name, Link, Version)));
+    EXPECT_EQ(Last.Notice,
+              (TNotice{ENoticeSeverity::Error, "Could not save reading to " + Name +
+                                                   ": a symbolic link is at that name, and it "
+                                                   "is not followed"}));
+    EXPECT_EQ(ReadBytes(target), Header);
+    ASSERT_EQ(::unlink(Name.c_str()), 0);
+    ASSERT_EQ(::symlink(Folder.File("missing.csv").c_str(), Name.c_str()), 0);
+    EXPECT_FALSE(SaveReadingToFile(Name, Link, Version)) << "nor a dangling one";
+    EXPECT_FALSE(fs::exists(Folder.File("missing.csv")));
+}
+
 TEST_F(ReadingsFileTest, AReadingThatIsNotANumberLeavesTheFileAlone) {
     TMeterOptions options = Example();
     options.NonNumeric = true;
