@@ -1,7 +1,9 @@
-// Appending one record to the readings file, beside a bare append of the same line.
+// Appending one record to the readings file (flushed to the device, and without the
+// flush), beside a bare append of the same line.
 
 #include "bench/BenchSupport.h"
 #include "core/ReadingsFile.h"
+#include "core/Versioninfo.h"
 #include "meter/Dm_SQMLE.h"
 #include "platform/DateTime.h"
 #include "tests/support/TempFolder.h"
@@ -38,6 +40,30 @@ void ReadingsFileAppend(benchmark::State& state) {
     });
 }
 
+// The record file's system calls without fdatasync: what the flush costs.
+class TWithoutFlush : public TRecordFileCalls {
+public:
+    int DataSync(int) const override { return 0; }
+    int FolderSync(int) const override { return 0; }
+};
+
+void ReadingsFileAppendWithoutFlush(benchmark::State& state) {
+    const TTempFolder folder;
+    const std::string fileName = folder.File("readings.csv");
+    TDmSQMLE link;
+    HoldReading(link);
+    const TWithoutFlush calls;
+    const TVersionInfo version{std::string()};
+    if (!SaveReadingToFile(fileName, link, version, calls)) {
+        state.SkipWithError("the readings file cannot be made");
+        return;
+    }
+    EachIteration(state, [&] {
+        if (!SaveReadingToFile(fileName, link, version, calls))
+            throw std::runtime_error("a reading could not be saved to " + fileName);
+    });
+}
+
 void ReadingsFileRawAppend(benchmark::State& state) {
     const TTempFolder folder;
     const std::string fileName = folder.File("readings.csv");
@@ -59,4 +85,5 @@ void ReadingsFileRawAppend(benchmark::State& state) {
 } // namespace
 
 BENCHMARK(ReadingsFileAppend)->Unit(benchmark::kMicrosecond);
+BENCHMARK(ReadingsFileAppendWithoutFlush)->Unit(benchmark::kMicrosecond);
 BENCHMARK(ReadingsFileRawAppend)->Unit(benchmark::kMicrosecond);

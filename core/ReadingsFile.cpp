@@ -6,16 +6,12 @@
 #include "core/Versioninfo.h"
 #include "meter/Dm_SQMBase.h"
 #include "platform/NumberFormat.h"
-#include "platform/PosixFile.h"
 #include "platform/Text.h"
 
-#include <atomic>
 #include <cerrno>
 #include <cstdio>
-#include <fcntl.h>
+#include <cstring>
 #include <functional>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace {
 
@@ -59,156 +55,50 @@ std::string DateAndTime(const TDateTime& readingTime) {
     return text;
 }
 
-void ReportFailure(const std::string& fileName) {
-    Beep();
-    ShowMessage("Could not save reading to " + fileName);
+TSaveResult Failure(const std::string& fileName, const std::string& reason = "") {
+    return {false,
+            {ENoticeSeverity::Error,
+             "Could not save reading to " + fileName + (reason.empty() ? "" : ": " + reason)}};
 }
 
-// Opens an existing file for appending. Non-blocking while opening, so that a FIFO without a
-// reader fails instead of hanging the window.
-bool OpenForAppend(TPosixFile& file, const std::string& fileName) {
-    if (!file.Open(fileName, O_WRONLY | O_APPEND | O_NOCTTY | O_NONBLOCK))
-        return false;
-    const int status = ::fcntl(file.Get(), F_GETFL);
-    return status >= 0 && ::fcntl(file.Get(), F_SETFL, status & ~O_NONBLOCK) == 0;
-}
-
-// One write(2) of all of bytes, so that a process killed at any instant leaves the whole
-// line or none of it. Returns the number of bytes written, -1 on an error.
-ssize_t WriteOnce(const TPosixFile& file, const std::string& bytes) {
-    ssize_t n = 0;
-    do
-        n = ::write(file.Get(), bytes.data(), bytes.size());
-    while (n < 0 && errno == EINTR);
-    return n;
-}
-
-// True when the regular file's last byte is not a line feed, so that the next record must
-// start a line of its own. The descriptor is write-only: the file is read through a second
-// one opened on the same file. A file that cannot be read is taken to end its line.
-bool EndsMidLine(const TPosixFile& file, const struct stat& st) {
-    if (!S_ISREG(st.st_mode) || st.st_size == 0)
-        return false;
-    TPosixFile reader;
-    if (!reader.Open("/proc/self/fd/" + std::to_string(file.Get()), O_RDONLY | O_NOCTTY))
-        return false;
-    char last = '\n';
-    return ::pread(reader.Get(), &last, 1, st.st_size - 1) == 1 && last != '\n';
-}
-
-enum class EAppend { Stored, Missing, Failed };
-
-// Appends record to an existing file. A write that fails partway is cut back, unless
-// another writer appended after it.
-EAppend AppendRecord(const std::string& fileName, const std::string& record) {
-    TPosixFile file;
-    if (!OpenForAppend(file, fileName))
-        return errno == ENOENT ? EAppend::Missing : EAppend::Failed;
-    struct stat st {};
-    if (::fstat(file.Get(), &st) != 0)
-        return EAppend::Failed;
-    const std::string bytes = (EndsMidLine(file, st) ? "\r\n" : "") + record;
-    const ssize_t written = WriteOnce(file, bytes);
-    if (written != static_cast<ssize_t>(bytes.size())) {
-        struct stat now {};
-        if (written > 0 && S_ISREG(st.st_mode) && ::fstat(file.Get(), &now) == 0 &&
-            now.st_size == st.st_size + written && ::ftruncate(file.Get(), st.st_size) != 0) {
-            // The failure is reported all the same; nothing more can be done here.
-        }
-        return EAppend::Failed;
+TSaveResult Outcome(const std::string& fileName, const TRecordResult& result) {
+    switch (result.Status) {
+    case ERecordStatus::Stored:
+        return {true, {}};
+    case ERecordStatus::Uncertain:
+        return {true,
+                {ENoticeSeverity::Warning,
+                 "The reading was written to " + fileName +
+                     " but may not be on the disk: " + std::strerror(result.Error) + "."}};
+    case ERecordStatus::Exists:
+    case ERecordStatus::Failed:
+        break;
     }
-    return file.Close() == 0 ? EAppend::Stored : EAppend::Failed;
+    return Failure(fileName);
 }
 
-std::string FolderOf(const std::string& fileName) {
-    const std::size_t slash = fileName.rfind('/');
-    if (slash == std::string::npos)
-        return ".";
-    return slash == 0 ? "/" : fileName.substr(0, slash);
-}
-
-// Writes bytes to a fresh file of a unique name in fileName's folder, synced and closed.
-// Returns its name, or an empty text when that failed (nothing is left behind).
-std::string WriteTemporary(const std::string& fileName, const std::string& bytes) {
-    static std::atomic<unsigned> counter{0};
-    const std::string folder = FolderOf(fileName);
-    const std::string base = fileName.substr(fileName.rfind('/') + 1);
-    for (int attempt = 0; attempt < 100; ++attempt) {
-        std::string name = folder + "/." + base + "." + std::to_string(::getpid()) + "." +
-                           std::to_string(counter++) + ".tmp";
-        TPosixFile file;
-        if (!file.Open(name, O_WRONLY | O_CREAT | O_EXCL | O_NOCTTY, 0666)) {
-            if (errno == EEXIST)
-                continue;
-            return {};
-        }
-        const bool ok = WriteOnce(file, bytes) == static_cast<ssize_t>(bytes.size()) &&
-                        ::fdatasync(file.Get()) == 0 && file.Close() == 0;
-        if (!ok) {
-            ::unlink(name.c_str());
-            return {};
-        }
-        return name;
-    }
-    return {};
-}
-
-enum class ECreate { Stored, Exists, Failed };
-
-// For a file system without hard links: creates the file exclusively and writes it in one
-// write(2); removed again when that fails.
-ECreate CreateInPlace(const std::string& fileName, const std::string& bytes) {
-    TPosixFile file;
-    if (!file.Open(fileName, O_WRONLY | O_CREAT | O_EXCL | O_NOCTTY, 0666))
-        return errno == EEXIST ? ECreate::Exists : ECreate::Failed;
-    if (WriteOnce(file, bytes) == static_cast<ssize_t>(bytes.size()) && file.Close() == 0)
-        return ECreate::Stored;
-    ::unlink(fileName.c_str());
-    return ECreate::Failed;
-}
-
-// Creates the file with the header and the record in it at once: written under a temporary
-// name, then linked into place, so that exactly one of several creators wins.
-ECreate CreateWithRecord(const std::string& fileName, const std::string& bytes) {
-    const std::string temporary = WriteTemporary(fileName, bytes);
-    if (temporary.empty())
-        return ECreate::Failed;
-    const int linked = ::link(temporary.c_str(), fileName.c_str());
-    const int linkError = errno;
-    ::unlink(temporary.c_str());
-    if (linked == 0)
-        return ECreate::Stored;
-    if (linkError == EPERM || linkError == EOPNOTSUPP)
-        return CreateInPlace(fileName, bytes);
-    return linkError == EEXIST ? ECreate::Exists : ECreate::Failed;
-}
-
-bool Save(const std::string& fileName, const TDmSQMBase& link,
-          const std::function<std::string()>& build) {
+TSaveResult Save(const std::string& fileName, const TDmSQMBase& link,
+                 const std::function<std::string()>& build, const TRecordFileCalls& calls) {
     const std::string record = FileEncoding(ReadingRecordLine(link)) + "\r\n";
-    if (fileName.empty()) {
-        ReportFailure(fileName);
-        return false;
-    }
-    EAppend appended = AppendRecord(fileName, record);
-    if (appended == EAppend::Missing) {
+    if (fileName.empty())
+        return Failure(fileName);
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        TRecordFile file(calls);
+        const int error = file.Open(fileName);
+        if (error == ELOOP)
+            return Failure(fileName, "a symbolic link is at that name, and it is not followed");
+        if (error == 0)
+            return Outcome(fileName, file.Append(record));
+        if (error != ENOENT)
+            return Failure(fileName);
         const std::string header = FileEncoding(FieldText("Produced by Nightlux " + build())) +
                                    "\r\n" + ReadingsFileColumns + "\r\n";
-        switch (CreateWithRecord(fileName, header + record)) {
-        case ECreate::Stored:
-            return true;
-        case ECreate::Exists: // another writer created it first
-            appended = AppendRecord(fileName, record);
-            break;
-        case ECreate::Failed:
-            appended = EAppend::Failed;
-            break;
-        }
+        const TRecordResult created = file.Create(fileName, header + record);
+        if (created.Status != ERecordStatus::Exists)
+            return Outcome(fileName, created);
+        // Another writer created it first: append to it.
     }
-    if (appended == EAppend::Stored)
-        return true;
-    ReportFailure(fileName);
-    return false;
+    return Failure(fileName);
 }
 
 } // namespace
@@ -226,19 +116,33 @@ std::string ReadingRecordLine(const TDmSQMBase& link) {
            "," + feature + "," + FormatFixed(temperature, 1, 4) + ",,,,";
 }
 
-bool SaveReadingToFile(const std::string& fileName, const TDmSQMBase& link) {
-    return Save(fileName, link, [] {
-        std::string build;
-        TVersionInfo(std::string()).GetBuild(build);
-        return build;
-    });
+TSaveResult SaveReadingToFile(const std::string& fileName, const TDmSQMBase& link) {
+    return Save(
+        fileName, link,
+        [] {
+            std::string build;
+            TVersionInfo(std::string()).GetBuild(build);
+            return build;
+        },
+        TRecordFileCalls::System());
 }
 
-bool SaveReadingToFile(const std::string& fileName, const TDmSQMBase& link,
-                       const TVersionInfo& version) {
-    return Save(fileName, link, [&version] {
-        std::string build;
-        version.GetBuild(build);
-        return build;
-    });
+TSaveResult SaveReadingToFile(const std::string& fileName, const TDmSQMBase& link,
+                              const TVersionInfo& version, const TRecordFileCalls& calls) {
+    return Save(
+        fileName, link,
+        [&version] {
+            std::string build;
+            version.GetBuild(build);
+            return build;
+        },
+        calls);
+}
+
+void PresentFileNotice(const TNotice& notice) {
+    if (notice.Text.empty())
+        return;
+    if (notice.Severity == ENoticeSeverity::Error)
+        Beep();
+    ShowMessage(notice.Text);
 }

@@ -1,9 +1,22 @@
 #pragma once
 
+#include "platform/Notice.h"
+#include "platform/RecordFile.h"
+
 #include <string>
 
 class TDmSQMBase;
 class TVersionInfo;
+
+// What became of a reading given to the readings file.
+struct TSaveResult {
+    // The record line is in the file (possibly not yet on the disk: see Notice).
+    bool Stored = false;
+    // For the user, empty when there is nothing to tell.
+    TNotice Notice;
+
+    explicit operator bool() const { return Stored; }
+};
 
 // The readings file: comma-separated 8-bit text (ISO-8859-1, characters it cannot hold
 // written as "?"), every line ending in CR LF. A new file starts with two header lines:
@@ -27,21 +40,23 @@ std::string ReadingRecordLine(const TDmSQMBase& link);
 // Appends the link's current reading to the file, creating it with the header lines when
 // it does not exist; the file version comes from version, by default the program's own
 // record. The record line is built first, so an exception from the link leaves the file
-// untouched.
+// untouched. The file is a TRecordFile (platform/RecordFile.h): a new file appears with its
+// header lines and first record already in it, a record is appended in one write and
+// flushed to the device before the result says it is stored, and no torn line stays behind.
+// An existing file, even an empty one, is only appended to. A symbolic link at the name is
+// not followed (a program that takes a link from its user resolves it first).
 //
-// The record is appended with one write(2) to a descriptor opened for appending, so a
-// process killed at any instant leaves the whole line or none of it; when the file's last
-// byte is not a line feed, CR LF goes first so that the record starts a line of its own. A
-// new file appears with its header lines and first record already in it (written under a
-// temporary name in the same folder, then linked into place): of several writers creating
-// it at once exactly one does, the others append to it. An existing file, even an empty
-// one, is only appended to.
-//
-// True when the line was stored. When the file cannot be opened, written or closed (empty
-// name, missing folder, no permission, a folder of that name, a full disk), beeps, shows
-// "Could not save reading to <file name>" and returns false; no folder is created, no new
-// file is left behind and an existing file is cut back to its old length, so no torn line
-// stays behind.
-bool SaveReadingToFile(const std::string& fileName, const TDmSQMBase& link);
-bool SaveReadingToFile(const std::string& fileName, const TDmSQMBase& link,
-                       const TVersionInfo& version);
+// Nothing is shown here: the result tells, and the caller presents its notice. When the file
+// cannot be opened, written or closed (empty name, missing folder, no permission, a folder of
+// that name, a full disk), Stored is false and the notice is the error "Could not save
+// reading to <file name>"; no folder is created and no new file is left behind. When the
+// line was written but could not be flushed or closed, Stored is true and the notice a
+// warning that the reading may not be on the disk.
+TSaveResult SaveReadingToFile(const std::string& fileName, const TDmSQMBase& link);
+TSaveResult SaveReadingToFile(const std::string& fileName, const TDmSQMBase& link,
+                              const TVersionInfo& version,
+                              const TRecordFileCalls& calls = TRecordFileCalls::System());
+
+// Shows a notice of the readings file as the programs always have: an error beeps and shows
+// its text, a warning shows its text, an empty notice nothing.
+void PresentFileNotice(const TNotice& notice);

@@ -186,8 +186,13 @@ void CheckOwnHeaderOfAnyStation(const std::uint8_t* data, std::size_t size) {
         written = result.FileName;
         reading.LocalTime = double(reading.LocalTime) + 1.0 / 86400;
     }
-    FUZZ_CHECK(ReadSkyglowHeader(written) ==
-               Header(settings, site, deviceType, first, calibration));
+    const std::vector<std::string> header = ReadSkyglowHeader(written);
+    FUZZ_CHECK(header == Header(settings, site, deviceType, first, calibration));
+    // Whatever was given, the header is printable ASCII: letters outside ASCII are
+    // transliterated, anything else becomes "?".
+    for (const std::string& line : header)
+        for (const char c : line)
+            FUZZ_CHECK(c >= 0x20 && c < 0x7F);
 }
 
 } // namespace

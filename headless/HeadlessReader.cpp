@@ -21,12 +21,16 @@
 #include "session/SharingSetup.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
+#include <filesystem>
 #include <iostream>
 #include <memory>
 #include <optional>
 #include <ostream>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -107,6 +111,7 @@ private:
         const TReadingOutcome outcome =
             TReadingCycle(*Link, Sharing.get())
                 .Run(first ? TCycleKind::Single : TCycleKind::Tick, Options.FileName);
+        PresentFileNotice(outcome.StoreNotice);
         for (const std::string& notice : outcome.SharingNotices)
             Report(TPriority::Warning, notice);
         if (!outcome.Taken) {
@@ -207,6 +212,39 @@ public:
     using Exception::Exception;
 };
 
+// The skyglow folder is made when it is missing, as the window makes the readings folder; one
+// that cannot be made or written refuses the run at its start.
+void PrepareSkyglowFolder(const std::string& folder) {
+    try {
+        ForceDirectories(folder);
+    } catch (const Exception& e) {
+        throw ESetupError("Could not make the skyglow folder: " + std::string(e.what()) + ".");
+    }
+    if (::access(folder.c_str(), W_OK | X_OK) != 0)
+        throw ESetupError("The skyglow folder " + folder +
+                          " cannot be written: " + std::strerror(errno) + ".");
+}
+
+// A symbolic link the user gives as the readings file is the user's choice: it is resolved
+// once, at the start, and its target is written from then on. The readings file never
+// follows a link at its name by itself, so one put there later is refused.
+std::string ResolvedUserLink(const std::string& fileName) {
+    namespace fs = std::filesystem;
+    fs::path path = fileName;
+    // A chain of links is followed to its end, as open(2) would; a loop is left to the
+    // readings file to refuse.
+    for (int hop = 0; hop < 40; ++hop) {
+        std::error_code error;
+        if (!fs::is_symlink(fs::symlink_status(path, error)) || error)
+            return path.string();
+        const fs::path target = fs::read_symlink(path, error);
+        if (error)
+            return path.string();
+        path = target.is_absolute() ? target : path.parent_path() / target;
+    }
+    return fileName;
+}
+
 // The sharing of the run, or none when nothing is shared.
 std::unique_ptr<TReadingSharing> MakeSharing(const THeadlessOptions& options, const TIniFile& ini,
                                              int modelIndex) {
@@ -218,6 +256,8 @@ std::unique_ptr<TReadingSharing> MakeSharing(const THeadlessOptions& options, co
         // The site matters only to what is shared.
         if (!IsSharing(setup))
             return nullptr;
+        if (!setup.Skyglow.Folder.empty())
+            PrepareSkyglowFolder(setup.Skyglow.Folder);
         setup.Site = SiteOf(options, ini);
         SetDeviceAndVersion(setup, modelIndex);
         return std::make_unique<TReadingSharing>(std::move(setup));
@@ -323,6 +363,8 @@ int RunHeadlessReader(const std::vector<std::string>& args, const std::string& s
     std::optional<std::string> unreadable;
     try {
         options = ParseHeadlessOptions(args);
+        if (options.FileName)
+            options.FileName = ResolvedUserLink(*options.FileName);
         if (options.Help) {
             out << HeadlessUsage() << std::flush;
             return out ? 0 : 1;

@@ -2,7 +2,7 @@
 
 #include "platform/DateTime.h"
 #include "platform/Exception.h"
-#include "platform/PosixFile.h"
+#include "platform/WholeFile.h"
 
 #include <cerrno>
 #include <charconv>
@@ -150,23 +150,10 @@ TReadingsFileContents ParseReadingsText(std::string_view bytes) {
 }
 
 TReadingsFileContents ReadReadingsFile(const std::string& fileName) {
-    const auto failure = [&fileName](int error) {
-        return Exception("Could not read " + fileName + ": " + std::strerror(error));
-    };
-    TPosixFile file;
-    if (!file.Open(fileName, O_RDONLY | O_NOCTTY | O_NONBLOCK))
-        throw failure(errno);
+    // Regular files only, and a bound, so that a device such as /dev/zero is refused.
+    constexpr std::size_t limit = std::size_t(512) * 1024 * 1024;
     std::string bytes;
-    char buffer[65536];
-    for (;;) {
-        const ssize_t got = ::read(file.Get(), buffer, sizeof buffer);
-        if (got < 0 && errno == EINTR)
-            continue;
-        if (got < 0)
-            throw failure(errno);
-        if (got == 0)
-            break;
-        bytes.append(buffer, std::size_t(got));
-    }
+    if (const int error = ReadWholeFile(fileName, limit, bytes); error != 0)
+        throw Exception("Could not read " + fileName + ": " + ReadFailureText(error, limit));
     return ParseReadingsText(bytes);
 }

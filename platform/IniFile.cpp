@@ -2,6 +2,7 @@
 
 #include "platform/PosixFile.h"
 #include "platform/Text.h"
+#include "platform/WholeFile.h"
 
 #include <cerrno>
 #include <climits>
@@ -63,35 +64,9 @@ bool IsKeyLine(std::string_view line, std::string_view& key, std::string_view& v
     return true;
 }
 
-// Reads the whole file; returns 0 or the errno of the failing call. Only a regular file
-// of at most MaxFileSize bytes is read: a folder is EISDIR, anything else that is not a
-// regular file (a device, a FIFO) ENODEV, a larger file EFBIG.
+// Reads the whole file; returns 0 or the errno of the failing call (see ReadWholeFile).
 int ReadFile(const std::string& name, std::string& content) {
-    TPosixFile file;
-    // Non-blocking, so that opening a FIFO never waits for a writer.
-    if (!file.Open(name, O_RDONLY | O_NOCTTY | O_NONBLOCK))
-        return errno;
-    struct stat status {};
-    if (::fstat(file.Get(), &status) != 0)
-        return errno;
-    if (S_ISDIR(status.st_mode))
-        return EISDIR;
-    if (!S_ISREG(status.st_mode))
-        return ENODEV;
-    char buffer[8192];
-    for (;;) {
-        const ssize_t n = ::read(file.Get(), buffer, sizeof buffer);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n < 0)
-            return errno;
-        if (n == 0)
-            return 0;
-        // Checked as read: the file may grow meanwhile.
-        if (content.size() + static_cast<std::size_t>(n) > TIniFile::MaxFileSize)
-            return EFBIG;
-        content.append(buffer, static_cast<std::size_t>(n));
-    }
+    return ReadWholeFile(name, TIniFile::MaxFileSize, content);
 }
 
 std::string ReasonText(int error) {

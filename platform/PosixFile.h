@@ -27,6 +27,8 @@ public:
     int WriteAll(const std::string& data) const;
     // Closes the descriptor; returns 0 or the errno of close(2).
     int Close();
+    // Gives up the descriptor without closing it.
+    int Release() { return Fd.Release(); }
 
 private:
     TFileDescriptor Fd;

@@ -85,8 +85,11 @@ void TReadingCycle::Take(TReadingOutcome& outcome, const std::optional<std::stri
     set(TReadingField::Nelm, NelmText(nelm));
     set(TReadingField::Temperature, TemperatureText(Link.GetTemperature()));
     set(TReadingField::Time, ReadingTimeText(Link.GetReadingTime()));
-    if (storeTo)
-        outcome.Stored = SaveReadingToFile(*storeTo, Link);
+    if (storeTo) {
+        TSaveResult saved = SaveReadingToFile(*storeTo, Link);
+        outcome.Stored = saved.Stored;
+        outcome.StoreNotice = std::move(saved.Notice);
+    }
     Share(outcome, nelm);
 }
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/Notice.h"
+
 #include <exception>
 #include <functional>
 #include <optional>
@@ -35,8 +37,11 @@ struct TReadingOutcome {
     TReadingTexts Texts;
     // Every text was made (and, when asked, the reading stored or its failure shown).
     bool Taken = false;
-    // False when storing was asked and failed; the readings file has told the user.
+    // False when storing was asked and failed.
     bool Stored = true;
+    // What the readings file tells the user (why the reading was not stored, or that it may
+    // not be on the disk); the program presents it. Empty when there is nothing to tell.
+    TNotice StoreNotice;
     // What the user is told of a failed cycle; empty when the reading was taken.
     std::string Message;
     // A failed tick ends the series of the window.

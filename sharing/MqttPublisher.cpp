@@ -129,8 +129,9 @@ void TMqttPublisher::Start(const std::string& serialNumber) {
                                        Offline.data(), QualityOfService, true);
     if (rc != MOSQ_ERR_SUCCESS) {
         std::lock_guard lock(Lock);
-        State.Notices.push_back("MQTT: the topic prefix \"" + Prefix +
-                                "\" cannot be used: " + ErrorText(rc));
+        State.Notices.push_back(
+            {ENoticeSeverity::Error,
+             "MQTT: the topic prefix \"" + Prefix + "\" cannot be used: " + ErrorText(rc)});
     }
     // The network thread is started by this one and inherits its blocked signals.
     Connector = ThreadWithoutSignals([this] { Run(); });
@@ -193,12 +194,13 @@ void TMqttPublisher::Publish(const TSharedReading& reading) {
         return;
     }
     if (State.NotPublished++ == 0)
-        State.Notices.push_back("MQTT: " + std::to_string(Options.MaxBacklog) +
-                                " readings wait for the broker " + BrokerName() +
-                                "; further readings are not published until it is back");
+        State.Notices.push_back({ENoticeSeverity::Warning,
+                                 "MQTT: " + std::to_string(Options.MaxBacklog) +
+                                     " readings wait for the broker " + BrokerName() +
+                                     "; further readings are not published until it is back"});
 }
 
-std::vector<std::string> TMqttPublisher::TakeNotices() {
+std::vector<TNotice> TMqttPublisher::TakeNotices() {
     std::lock_guard lock(Lock);
     return std::exchange(State.Notices, {});
 }
@@ -246,7 +248,7 @@ void TMqttPublisher::ReportOutage(TTrouble trouble, const std::string& reason) {
         return;
     State.OutageReported = true;
     State.Trouble = trouble;
-    State.Notices.push_back(OutageNotice(trouble, reason));
+    State.Notices.push_back({ENoticeSeverity::Warning, OutageNotice(trouble, reason)});
 }
 
 bool TMqttPublisher::NeedsUser(TTrouble trouble) {
@@ -310,7 +312,7 @@ void TMqttPublisher::HandleConnect(int rc) {
                       (State.NotPublished == 1 ? " reading" : " readings") +
                       " taken while it was away could not be held and " +
                       (State.NotPublished == 1 ? "was" : "were") + " not published";
-        State.Notices.push_back(notice);
+        State.Notices.push_back({ENoticeSeverity::Information, notice});
     }
     const TTrouble previous = State.Trouble;
     State.OutageReported = false;

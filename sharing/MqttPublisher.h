@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/Notice.h"
 #include "sharing/MqttCredentials.h"
 #include "sharing/SharedReading.h"
 #include "sharing/SharingSettings.h"
@@ -76,7 +77,7 @@ public:
     void Publish(const TSharedReading& reading);
 
     // The notices gathered since the last call, oldest first.
-    std::vector<std::string> TakeNotices();
+    std::vector<TNotice> TakeNotices();
     bool IsConnected() const;
     // The topic prefix, empty before the first reading.
     std::string GetTopicPrefix() const;
@@ -89,7 +90,7 @@ private:
         bool Stopping = false;
         bool Connected = false;
         std::chrono::steady_clock::time_point LastChange;
-        std::vector<std::string> Notices;
+        std::vector<TNotice> Notices;
         bool OutageReported = false;
         TTrouble Trouble = TTrouble::None;
         bool HostNameFailed = false; // the library said so during this attempt

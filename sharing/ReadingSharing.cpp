@@ -54,8 +54,8 @@ std::vector<std::string> TReadingSharing::Share(TDmSQMBase& link, double nelm) {
     }
     if (Publisher) {
         Publisher->Publish(reading);
-        for (std::string& notice : Publisher->TakeNotices())
-            notices.push_back(std::move(notice));
+        for (TNotice& notice : Publisher->TakeNotices())
+            notices.push_back(std::move(notice.Text));
     }
     return notices;
 }

@@ -2,6 +2,7 @@
 
 #include "platform/LocalNight.h"
 #include "platform/NumberFormat.h"
+#include "platform/Text.h"
 
 #include <climits>
 #include <cstdlib>
@@ -49,17 +50,63 @@ bool LooksLikeZoneName(const std::string& text) {
 
 } // namespace
 
+// The nearest ASCII of a letter of Latin-1 or Latin Extended-A ("ú" is "u", "ß" "ss");
+// empty for any other code point.
+std::string NearestAscii(char32_t cp) {
+    // U+00C0 to U+00FF, and U+0100 to U+017F; "?" marks a letter of more than one.
+    static constexpr std::string_view Latin1 =
+        "AAAAAA?CEEEEIIIIDNOOOOOxOUUUUY??aaaaaa?ceeeeiiiidnooooo?ouuuuy?y";
+    static constexpr std::string_view ExtendedA = "AaAaAaCcCcCcCcDdDdEeEeEeEeEeGgGg"
+                                                  "GgGgHhHhIiIiIiIiIi??JjKkkLlLlLlL"
+                                                  "lLlNnNnNnnNnOoOoOo??RrRrRrSsSsSs"
+                                                  "SsTtTtTtUuUuUuUuUuUuWwYyYZzZzZzs";
+    switch (cp) {
+    case 0xC6:
+        return "AE";
+    case 0xDE:
+        return "Th";
+    case 0xDF:
+        return "ss";
+    case 0xE6:
+        return "ae";
+    case 0xFE:
+        return "th";
+    case 0x132:
+        return "IJ";
+    case 0x133:
+        return "ij";
+    case 0x152:
+        return "OE";
+    case 0x153:
+        return "oe";
+    default:
+        break;
+    }
+    char c = '?';
+    if (cp >= 0xC0 && cp <= 0xFF)
+        c = Latin1[cp - 0xC0];
+    else if (cp >= 0x100 && cp <= 0x17F)
+        c = ExtendedA[cp - 0x100];
+    return c == '?' ? std::string() : std::string(1, c);
+}
+
 std::string AsciiText(const std::string& text) {
     std::string ascii;
-    for (const char c : text) {
-        const auto byte = static_cast<unsigned char>(c);
-        if (byte == '\t')
+    std::size_t length = 0;
+    for (std::size_t pos = 0; pos < text.size(); pos += length) {
+        const char32_t cp = DecodeUtf8(text, pos, length);
+        if (cp == '\t')
             ascii += ' ';
-        else if (byte < 0x20 || byte == 0x7F || byte >= 0xC0 ||
-                 (byte >= 0x80 && (ascii.empty() || ascii.back() != '?')))
+        else if (cp >= 0x300 && cp <= 0x36F)
+            continue; // a combining accent: the letter before it stands for both
+        else if (cp < 0x20 || cp == 0x7F || cp == InvalidCodePoint)
             ascii += '?';
-        else if (byte < 0x80)
-            ascii += c;
+        else if (cp < 0x80)
+            ascii += static_cast<char>(cp);
+        else if (const std::string nearest = NearestAscii(cp); !nearest.empty())
+            ascii += nearest;
+        else
+            ascii += '?';
     }
     return ascii;
 }

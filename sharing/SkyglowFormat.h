@@ -52,6 +52,7 @@ std::string SkyglowDeviceType(const std::string& modelName);
 // zoneinfo), else /etc/timezone, else the target of /etc/localtime; empty when none says.
 std::string LocalTimeZoneName();
 
-// Text as printable ASCII: a tab becomes a blank, other control characters and each
-// non-ASCII character "?".
+// Text as printable ASCII: a letter of Latin-1 or Latin Extended-A becomes its nearest ASCII
+// ("D\u00FAn" is "Dun", "\u00DF" is "ss"; a combining accent is dropped), a tab a blank, other
+// control characters, other characters and bytes that are not UTF-8 "?".
 std::string AsciiText(const std::string& text);

@@ -1,9 +1,10 @@
 #include "sharing/SkyglowWriter.h"
 
 #include "platform/PosixFile.h"
+#include "platform/RecordFile.h"
+#include "platform/WholeFile.h"
 #include "sharing/SkyglowFormat.h"
 
-#include <atomic>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
@@ -46,90 +47,7 @@ bool SameHeader(const std::vector<std::string>& found, const std::vector<std::st
     return true;
 }
 
-// Opens an existing file for appending; a FIFO without a reader fails instead of blocking.
-bool OpenExisting(TPosixFile& file, const std::string& path) {
-    if (!file.Open(path, O_RDWR | O_APPEND | O_NOCTTY | O_NONBLOCK))
-        return false;
-    const int status = ::fcntl(file.Get(), F_GETFL);
-    return status >= 0 && ::fcntl(file.Get(), F_SETFL, status & ~O_NONBLOCK) == 0;
-}
-
-// Appends the record with one write(); on a short write the file is cut back.
-TOutcome Append(const std::string& path, const std::string& record, std::string& notice) {
-    TPosixFile file;
-    if (!OpenExisting(file, path)) {
-        if (errno == ENOENT)
-            return TOutcome::Missing;
-        notice = Failure(path, errno);
-        return TOutcome::Failed;
-    }
-    struct stat st {};
-    if (::fstat(file.Get(), &st) != 0 || !S_ISREG(st.st_mode)) {
-        notice = "Could not write the skyglow file " + path + ": it is not a regular file";
-        return TOutcome::Failed;
-    }
-    std::string bytes = record;
-    char last = '\n';
-    if (st.st_size > 0 && ::pread(file.Get(), &last, 1, st.st_size - 1) == 1 && last != '\n')
-        bytes.insert(0, "\r\n");
-    const ssize_t written = ::write(file.Get(), bytes.data(), bytes.size());
-    const int error = written < 0 ? errno : ENOSPC;
-    if (written != static_cast<ssize_t>(bytes.size())) {
-        if (written > 0 && ::ftruncate(file.Get(), st.st_size) != 0) {
-            // Reported below all the same.
-        }
-        notice = Failure(path, error);
-        return TOutcome::Failed;
-    }
-    if (const int closeError = file.Close(); closeError != 0) {
-        notice = Failure(path, closeError);
-        return TOutcome::Failed;
-    }
-    return TOutcome::Done;
-}
-
-std::string TemporaryName(const std::string& path) {
-    static std::atomic<unsigned> counter{0};
-    const std::size_t slash = path.rfind('/');
-    return path.substr(0, slash + 1) + "." + path.substr(slash + 1) + "." +
-           std::to_string(::getpid()) + "." + std::to_string(counter++) + ".tmp";
-}
-
-bool NoHardLinks(int error) {
-    return error == EPERM || error == EOPNOTSUPP || error == ENOSYS || error == EMLINK;
-}
-
-// Creates path exclusively and writes bytes in one write(); removes it again on failure.
-int CreateInOneWrite(const std::string& path, const std::string& bytes) {
-    TPosixFile file;
-    if (!file.Open(path, O_WRONLY | O_CREAT | O_EXCL | O_NOCTTY, 0666))
-        return errno;
-    const ssize_t written = ::write(file.Get(), bytes.data(), bytes.size());
-    int error = written < 0 ? errno : written != static_cast<ssize_t>(bytes.size()) ? ENOSPC : 0;
-    if (const int closeError = file.Close(); error == 0)
-        error = closeError;
-    if (error != 0)
-        ::unlink(path.c_str());
-    return error;
-}
-
-} // namespace
-
-std::vector<std::string> ReadSkyglowHeader(const std::string& path) {
-    TPosixFile file;
-    if (!file.Open(path, O_RDONLY | O_NOCTTY | O_NONBLOCK))
-        return {};
-    std::string text(HeaderReadLimit, '\0');
-    std::size_t size = 0;
-    while (size < text.size()) {
-        const ssize_t n = ::read(file.Get(), text.data() + size, text.size() - size);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            break;
-        size += static_cast<std::size_t>(n);
-    }
-    text.resize(size);
+std::vector<std::string> HeaderLines(const std::string& text) {
     std::vector<std::string> lines;
     for (std::size_t begin = 0; begin < text.size();) {
         const std::size_t end = text.find('\n', begin);
@@ -146,10 +64,48 @@ std::vector<std::string> ReadSkyglowHeader(const std::string& path) {
     return lines;
 }
 
+// What is at a night file's name that is not a regular file, named for the user; empty for
+// a regular file.
+std::string WhatIsAt(const std::string& path) {
+    struct stat st {};
+    if (::lstat(path.c_str(), &st) != 0 || S_ISREG(st.st_mode))
+        return {};
+    if (S_ISLNK(st.st_mode)) {
+        struct stat target {};
+        return ::stat(path.c_str(), &target) == 0
+                   ? "is a symbolic link, which is not followed,"
+                   : "is a symbolic link to a file that does not exist, which is not followed,";
+    }
+    if (S_ISDIR(st.st_mode))
+        return "is a folder";
+    if (S_ISFIFO(st.st_mode))
+        return "is a FIFO (named pipe)";
+    if (S_ISSOCK(st.st_mode))
+        return "is a socket";
+    return "is a device";
+}
+
+std::string Uncertain(const std::string& path, int error) {
+    return "The reading was written to the skyglow file " + path +
+           " but may not be on the disk: " + std::strerror(error);
+}
+
+} // namespace
+
+std::vector<std::string> ReadSkyglowHeader(const std::string& path) {
+    TPosixFile file;
+    std::string text;
+    if (!file.Open(path, O_RDONLY | O_NOCTTY | O_NONBLOCK) ||
+        ReadFileStart(file.Get(), HeaderReadLimit, text) != 0)
+        return {};
+    return HeaderLines(text);
+}
+
 TSkyglowWriter::TSkyglowWriter(TSkyglowSettings settings, TSite site, std::string deviceType,
-                               std::function<std::string()> readCalibration)
+                               std::function<std::string()> readCalibration,
+                               const TRecordFileCalls& calls)
     : Settings(std::move(settings)), Site(std::move(site)), DeviceType(std::move(deviceType)),
-      ReadCalibration(std::move(readCalibration)),
+      ReadCalibration(std::move(readCalibration)), Calls(&calls),
       TimeZone(Settings.TimeZone.empty() ? LocalTimeZoneName() : Settings.TimeZone) {}
 
 std::vector<std::string> TSkyglowWriter::Header(const TSharedReading& reading,
@@ -180,10 +136,17 @@ TSkyglowResult TSkyglowWriter::Write(const TSharedReading& reading) {
         CurrentFile.clear();
     }
     if (!CurrentFile.empty()) {
-        result.FileName = CurrentFile;
-        const TOutcome outcome = Append(CurrentFile, record, result.Notice);
-        if (outcome != TOutcome::Missing) {
-            result.Stored = outcome == TOutcome::Done;
+        // Appended to only while it is the very file whose header was checked: a link or
+        // another file put at its name sends the search below over the names again.
+        TRecordFile file(*Calls);
+        const int error = file.Open(CurrentFile);
+        if (error == 0 && file.IsSameFile(CurrentStatus)) {
+            result.FileName = CurrentFile;
+            return Appended(result, file, record);
+        }
+        if (error != 0 && error != ENOENT && error != ELOOP && error != ENXIO) {
+            result.FileName = CurrentFile;
+            result.Notice = Failure(CurrentFile, error);
             return result;
         }
         CurrentFile.clear();
@@ -191,47 +154,72 @@ TSkyglowResult TSkyglowWriter::Write(const TSharedReading& reading) {
 
     const std::vector<std::string> header = Header(reading, "");
     std::string skipped;
-    bool raced = false;
+    std::string skippedWhy;
+    bool lookedAgain = false;
     for (int number = 1; number <= MaxFilesPerNight; ++number) {
         const std::string path = Candidate(Settings.Folder, night, number);
         result.FileName = path;
-        const std::vector<std::string> found = ReadSkyglowHeader(path);
-        struct stat st {};
-        TOutcome outcome = TOutcome::Missing;
-        if (!found.empty() || ::lstat(path.c_str(), &st) == 0) {
-            if (!SameHeader(found, header)) {
-                if (skipped.empty())
-                    skipped = path;
-                continue;
-            }
-            outcome = Append(path, record, result.Notice);
+        TRecordFile file(*Calls);
+        const int error = file.Open(path);
+        std::string why;
+        if (error == ELOOP || error == ENXIO || error == EISDIR ||
+            (error == 0 && !file.IsRegular())) {
+            why = WhatIsAt(path);
+            if (why.empty())
+                why = "is not a regular file";
+        } else if (error == 0) {
+            std::string text;
+            if (file.ReadStart(HeaderReadLimit, text) != 0 ||
+                !SameHeader(HeaderLines(text), header))
+                why = "has a different header";
+        } else if (error != ENOENT) {
+            result.Notice = Failure(path, error);
+            return result;
         }
-        if (outcome == TOutcome::Missing) {
-            const bool lookedAgain = std::exchange(raced, false);
+        if (!why.empty()) {
+            if (skipped.empty()) {
+                skipped = path;
+                skippedWhy = why;
+            }
+            continue;
+        }
+        if (error == 0) {
+            CurrentStatus = file.Status();
+            Appended(result, file, record);
+        } else {
+            bool raced = false;
             TSkyglowResult created = WriteInNewFile(path, reading, record, raced);
             if (raced) {
-                if (!lookedAgain)
+                if (!std::exchange(lookedAgain, true))
                     --number; // someone else made it meanwhile: look at it once more
                 continue;
             }
             result = created;
-            outcome = result.Stored ? TOutcome::Done : TOutcome::Failed;
         }
-        if (outcome == TOutcome::Done) {
+        if (result.Stored) {
             CurrentFile = path;
-            result.Stored = true;
             if (!skipped.empty())
                 result.Notice = (result.Notice.empty() ? "" : result.Notice + "\n") +
-                                "The skyglow file " + skipped +
-                                " has a different header and is left as it is; this night's "
-                                "readings go to " +
-                                path;
+                                "The skyglow file " + skipped + " " + skippedWhy +
+                                " and is left as it is; this night's readings go to " + path;
         }
         return result;
     }
     result.Notice = "Could not write a skyglow file for this night: " + night + " and " +
                     std::to_string(MaxFilesPerNight - 1) +
                     " files beside it all have different headers";
+    return result;
+}
+
+TSkyglowResult& TSkyglowWriter::Appended(TSkyglowResult& result, TRecordFile& file,
+                                         const std::string& record) {
+    const TRecordResult appended = file.Append(record);
+    result.Stored =
+        appended.Status == ERecordStatus::Stored || appended.Status == ERecordStatus::Uncertain;
+    if (appended.Status == ERecordStatus::Uncertain)
+        result.Notice = Uncertain(result.FileName, appended.Error);
+    else if (!result.Stored)
+        result.Notice = Failure(result.FileName, appended.Error);
     return result;
 }
 
@@ -248,30 +236,30 @@ TSkyglowResult TSkyglowWriter::WriteInNewFile(const std::string& path,
                         path + ": " + e.what();
     }
     const std::string bytes = Joined(Header(reading, calibration)) + record;
-
-    const auto fail = [&result, &path](int error) {
-        result.Notice = (result.Notice.empty() ? "" : result.Notice + "\n") + Failure(path, error);
-        return result;
+    const auto tell = [&result](const std::string& text) {
+        result.Notice = (result.Notice.empty() ? "" : result.Notice + "\n") + text;
     };
-    const std::string temporary = TemporaryName(path);
-    TPosixFile file;
-    if (!file.Open(temporary, O_WRONLY | O_CREAT | O_EXCL | O_NOCTTY, 0666))
-        return fail(errno);
-    int error = file.WriteAll(bytes);
-    if (const int closeError = file.Close(); error == 0)
-        error = closeError;
-    if (error == 0 && ::link(temporary.c_str(), path.c_str()) != 0)
-        error = errno;
-    ::unlink(temporary.c_str());
-    if (NoHardLinks(error)) {
-        error = CreateInOneWrite(path, bytes);
-    }
-    if (error == EEXIST) {
+    TRecordFile file(*Calls);
+    const TRecordResult created = file.Create(path, bytes);
+    switch (created.Status) {
+    case ERecordStatus::Exists:
         raced = true;
-        return result;
+        break;
+    case ERecordStatus::Failed:
+        tell(Failure(path, created.Error));
+        break;
+    case ERecordStatus::Uncertain:
+        tell(Uncertain(path, created.Error));
+        result.Stored = true;
+        break;
+    case ERecordStatus::Stored:
+        result.Stored = true;
+        break;
     }
-    if (error != 0)
-        return fail(error);
-    result.Stored = true;
+    if (result.Stored) {
+        struct stat st {};
+        if (::lstat(path.c_str(), &st) == 0)
+            CurrentStatus = st;
+    }
     return result;
 }

@@ -1,11 +1,13 @@
 #pragma once
 
 #include "astro/Site.h"
+#include "platform/RecordFile.h"
 #include "sharing/SharedReading.h"
 #include "sharing/SharingSettings.h"
 
 #include <functional>
 #include <string>
+#include <sys/stat.h>
 #include <vector>
 
 // What became of one reading.
@@ -23,16 +25,20 @@ struct TSkyglowResult {
 // to the first of "<name>_2.dat", "<name>_3.dat", ... that matches or does not exist yet,
 // and the first reading that does so carries a notice.
 //
-// Each record is written by one write() to a descriptor opened O_APPEND; a file that does
-// not end in a line end gets one first. A new file appears complete with its header and
-// first record: it is written under a temporary name and linked into place (on a file
-// system without hard links it is created exclusively and written in one write()).
+// The files are record files (platform/RecordFile.h): a new file appears complete with its
+// header and first record, each record is appended in one write and flushed to the device
+// before the result says it is stored. A symbolic link, a FIFO, a folder or a device at a
+// night file's name is never written through: it is passed over like a file with another
+// header, and the notice names what it is. Records go only to the file whose header was
+// checked (the same device and inode); another file put at its name is looked at anew.
 class TSkyglowWriter {
 public:
     // readCalibration gives the meter's "cx" reply (without line end) for the header of each
     // new file; when it throws, the header carries the placeholder and the result a notice.
+    // calls: the record file's system calls, the real ones but in tests.
     TSkyglowWriter(TSkyglowSettings settings, TSite site, std::string deviceType,
-                   std::function<std::string()> readCalibration);
+                   std::function<std::string()> readCalibration,
+                   const TRecordFileCalls& calls = TRecordFileCalls::System());
 
     // Never throws for a failure of the file: the result tells.
     TSkyglowResult Write(const TSharedReading& reading);
@@ -41,6 +47,7 @@ private:
     // raced: the file appeared meanwhile and nothing was written.
     TSkyglowResult WriteInNewFile(const std::string& path, const TSharedReading& reading,
                                   const std::string& record, bool& raced);
+    TSkyglowResult& Appended(TSkyglowResult& result, TRecordFile& file, const std::string& record);
     std::vector<std::string> Header(const TSharedReading& reading,
                                     const std::string& calibration) const;
 
@@ -48,9 +55,11 @@ private:
     TSite Site;
     std::string DeviceType;
     std::function<std::string()> ReadCalibration;
+    const TRecordFileCalls* Calls;
     std::string TimeZone;
-    std::string NightFile;   // the night's first candidate name
-    std::string CurrentFile; // the file this night's readings go to, once chosen
+    std::string NightFile;        // the night's first candidate name
+    std::string CurrentFile;      // the file this night's readings go to, once chosen
+    struct stat CurrentStatus {}; // its device and inode, as its header was checked
 };
 
 // The lines of a file's header as far as "# END OF HEADER" (CR LF or LF ends); empty when

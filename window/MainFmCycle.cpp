@@ -2,6 +2,7 @@
 // modes Read Now, Read Every and Reset.
 #include "core/EntryChecks.h"
 #include "core/LinkFactory.h"
+#include "core/ReadingsFile.h"
 #include "core/UiSeams.h"
 #include "meter/Dm_SQMBase.h"
 #include "session/ReadingCycle.h"
@@ -132,6 +133,7 @@ TReadingOutcome TMainForm::TakeReading(TCycleKind kind) {
             .Run(kind, storeTo, [this](TReadingField field, const std::string& text) {
                 SetDisplay(DisplayOf(field), text);
             });
+    PresentFileNotice(outcome.StoreNotice);
     ShowSharingNotices(outcome.SharingNotices);
     if (outcome.Taken)
         AddReadingToChart();

@@ -55,8 +55,15 @@ protected:
         return options;
     }
 
-    std::vector<std::string> Failure(const std::string& name) const {
-        return {"Beep", "ShowMessage: Could not save reading to " + name};
+    // The result of the last save given to Keep.
+    TSaveResult Last;
+    bool Keep(TSaveResult result) {
+        Last = std::move(result);
+        return Last.Stored;
+    }
+
+    static TNotice Failure(const std::string& name) {
+        return {ENoticeSeverity::Error, "Could not save reading to " + name};
     }
 };
 
@@ -243,31 +250,54 @@ INSTANTIATE_TEST_SUITE_P(
     RowName());
 
 TEST_F(ReadingsFileTest, AnEmptyFileNameIsReported) {
-    EXPECT_FALSE(SaveReadingToFile("", Link, Version));
-    EXPECT_EQ(Ui.Events, Failure(""));
+    EXPECT_FALSE(Keep(SaveReadingToFile("", Link, Version)));
+    EXPECT_EQ(Last.Notice, Failure(""));
+    EXPECT_TRUE(Ui.Events.empty()) << "the caller presents the notice";
 }
 
 TEST_F(ReadingsFileTest, AMissingFolderIsReportedAndNotCreated) {
     const std::string name = Folder.File("missing/readings.csv");
-    EXPECT_FALSE(SaveReadingToFile(name, Link, Version));
-    EXPECT_EQ(Ui.Events, Failure(name));
+    EXPECT_FALSE(Keep(SaveReadingToFile(name, Link, Version)));
+    EXPECT_EQ(Last.Notice, Failure(name));
+    EXPECT_TRUE(Ui.Events.empty()) << "the caller presents the notice";
     EXPECT_FALSE(fs::exists(Folder.File("missing")));
 }
 
 TEST_F(ReadingsFileTest, AFolderOfThatNameIsReported) {
-    EXPECT_FALSE(SaveReadingToFile(Folder.GetPath(), Link, Version));
-    EXPECT_EQ(Ui.Events, Failure(Folder.GetPath()));
+    EXPECT_FALSE(Keep(SaveReadingToFile(Folder.GetPath(), Link, Version)));
+    EXPECT_EQ(Last.Notice, Failure(Folder.GetPath()));
+    EXPECT_TRUE(Ui.Events.empty()) << "the caller presents the notice";
 }
 
 TEST_F(ReadingsFileTest, AFullDiskIsReported) {
-    EXPECT_FALSE(SaveReadingToFile("/dev/full", Link, Version));
-    EXPECT_EQ(Ui.Events, Failure("/dev/full"));
+    EXPECT_FALSE(Keep(SaveReadingToFile("/dev/full", Link, Version)));
+    EXPECT_EQ(Last.Notice, Failure("/dev/full"));
+    EXPECT_TRUE(Ui.Events.empty()) << "the caller presents the notice";
 }
 
 TEST_F(ReadingsFileTest, APipeWithoutAReaderIsReportedWithoutWaiting) {
     ASSERT_EQ(::mkfifo(Name.c_str(), 0644), 0);
-    EXPECT_FALSE(SaveReadingToFile(Name, Link, Version));
-    EXPECT_EQ(Ui.Events, Failure(Name));
+    EXPECT_FALSE(Keep(SaveReadingToFile(Name, Link, Version)));
+    EXPECT_EQ(Last.Notice, Failure(Name));
+    EXPECT_TRUE(Ui.Events.empty()) << "the caller presents the notice";
+}
+
+// A link at the name, put there by anyone, is not followed: the file it points at (which may
+// be any file the logger can write) is left alone.
+TEST_F(ReadingsFileTest, ASymbolicLinkAtTheNameIsNotFollowed) {
+    const std::string target = Folder.File("target.csv");
+    WriteBytes(target, Header);
+    ASSERT_EQ(::symlink(target.c_str(), Name.c_str()), 0);
+    EXPECT_FALSE(Keep(SaveReadingToFile(Name, Link, Version)));
+    EXPECT_EQ(Last.Notice,
+              (TNotice{ENoticeSeverity::Error, "Could not save reading to " + Name +
+                                                   ": a symbolic link is at that name, and it "
+                                                   "is not followed"}));
+    EXPECT_EQ(ReadBytes(target), Header);
+    ASSERT_EQ(::unlink(Name.c_str()), 0);
+    ASSERT_EQ(::symlink(Folder.File("missing.csv").c_str(), Name.c_str()), 0);
+    EXPECT_FALSE(SaveReadingToFile(Name, Link, Version)) << "nor a dangling one";
+    EXPECT_FALSE(fs::exists(Folder.File("missing.csv")));
 }
 
 TEST_F(ReadingsFileTest, AReadingThatIsNotANumberLeavesTheFileAlone) {
@@ -304,18 +334,20 @@ TEST_F(ReadingsFileTest, AWriteThatFailsPartwayLeavesNoTornLine) {
     WriteBytes(Name, old);
     {
         TFileSizeLimit limit(old.size() + 20);
-        EXPECT_FALSE(SaveReadingToFile(Name, Link, Version));
+        EXPECT_FALSE(Keep(SaveReadingToFile(Name, Link, Version)));
     }
-    EXPECT_EQ(Ui.Events, Failure(Name));
+    EXPECT_EQ(Last.Notice, Failure(Name));
+    EXPECT_TRUE(Ui.Events.empty()) << "the caller presents the notice";
     EXPECT_EQ(ReadBytes(Name), old) << "cut back to its old length";
 }
 
 TEST_F(ReadingsFileTest, ANewFileThatCannotBeWrittenIsRemovedSoTheNextReadingWritesTheHeader) {
     {
         TFileSizeLimit limit(40);
-        EXPECT_FALSE(SaveReadingToFile(Name, Link, Version));
+        EXPECT_FALSE(Keep(SaveReadingToFile(Name, Link, Version)));
     }
-    EXPECT_EQ(Ui.Events, Failure(Name));
+    EXPECT_EQ(Last.Notice, Failure(Name));
+    EXPECT_TRUE(Ui.Events.empty()) << "the caller presents the notice";
     EXPECT_TRUE(fs::is_empty(Folder.GetPath())) << "neither the file nor a temporary one";
     ASSERT_TRUE(SaveReadingToFile(Name, Link, Version));
     EXPECT_EQ(ReadBytes(Name), Header + ExampleRecord + "\r\n");

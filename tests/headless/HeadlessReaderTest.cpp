@@ -358,19 +358,37 @@ TEST_F(HeadlessReader, ReadingsAreSharedToTheNightsSkyglowFile) {
     EXPECT_NE(ReadBytes(Home.File("readings.txt")), "");
 }
 
-TEST_F(HeadlessReader, ASkyglowFolderThatCannotBeWrittenLosesNoReading) {
+// A missing skyglow folder is made, as the readings folder is; one that cannot be made
+// refuses the run before any reading.
+TEST_F(HeadlessReader, AMissingSkyglowFolderIsMadeAndOneThatCannotBeRefusesTheRun) {
+    const std::string folder = Home.File("sky/night");
+    ASSERT_EQ(Run({"--skyglow", folder, "--position", "52,0,10", "--site", "D\xC3\xBAn"}), 0)
+        << Err.str();
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(folder))
+        names.push_back(entry.path().filename().string());
+    ASSERT_EQ(names.size(), 1u);
+    EXPECT_NE(ReadBytes(folder + "/" + names[0]).find("# Location name: Dun\r\n"),
+              std::string::npos);
+
     WriteBytes(Home.File("not-a-folder"), "x");
-    EXPECT_EQ(Run({"--skyglow", Home.File("not-a-folder"), "--every-seconds", "1", "--count", "2",
-                   "--csv", "--file", Home.File("readings.txt")}),
-              0);
-    // Both readings are printed and stored; the skyglow failure is told once.
-    const std::string stored = ReadBytes(Home.File("readings.txt"));
-    EXPECT_EQ(std::count(stored.begin(), stored.end(), '\n'), 4) << stored;
-    const std::string printed = Out.str();
-    EXPECT_EQ(std::count(printed.begin(), printed.end(), '\n'), 2) << printed;
-    const std::string told = Err.str();
-    EXPECT_EQ(std::count(told.begin(), told.end(), '\n'), 1) << told;
-    EXPECT_NE(told.find("not-a-folder"), std::string::npos) << told;
+    const int connections = Meter.GetCounts().Connections;
+    Err.str("");
+    EXPECT_EQ(
+        Run({"--skyglow", Home.File("not-a-folder/sky"), "--file", Home.File("readings.txt")}), 2);
+    EXPECT_NE(Err.str().find("Could not make the skyglow folder"), std::string::npos) << Err.str();
+    EXPECT_NE(Err.str().find("not-a-folder/sky"), std::string::npos) << Err.str();
+    EXPECT_EQ(Meter.GetCounts().Connections, connections);
+    EXPECT_FALSE(std::filesystem::exists(Home.File("readings.txt")));
+}
+
+// A link the user gives as the readings file is resolved once: its target is written.
+TEST_F(HeadlessReader, AReadingsFileLinkGivenByTheUserIsWrittenThrough) {
+    std::filesystem::create_directory(Home.File("data"));
+    ASSERT_EQ(::symlink(Home.File("data/readings.txt").c_str(), Home.File("link.txt").c_str()), 0);
+    ASSERT_EQ(Run({"--file", Home.File("link.txt")}), 0) << Err.str();
+    EXPECT_NE(ReadBytes(Home.File("data/readings.txt")), "");
+    EXPECT_TRUE(std::filesystem::is_symlink(Home.File("link.txt")));
 }
 
 // A loopback port that nothing listens on: bound for a moment, then let go.

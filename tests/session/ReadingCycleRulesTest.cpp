@@ -155,16 +155,17 @@ TEST_F(ReadingCycle, StoresTheReadingWhenAFileIsGiven) {
     EXPECT_NE(text.str().find("2017/03/21,21:30:15,19.53,5.2,"), std::string::npos) << text.str();
 }
 
-TEST_F(ReadingCycle, AFailedStoreIsToldByTheReadingsFileAndTheReadingStillCounts) {
+TEST_F(ReadingCycle, AFailedStoreComesBackAsANoticeAndTheReadingStillCounts) {
     const TUiRecorder seen;
     const TReadingOutcome outcome =
         TReadingCycle(Link).Run(TCycleKind::Tick, std::string("/nonexistent-folder/sky.txt"));
     EXPECT_TRUE(outcome.Taken);
     EXPECT_FALSE(outcome.Stored);
     EXPECT_FALSE(outcome.StopsTicks);
-    EXPECT_THAT(
-        seen.Events,
-        ElementsAre("Beep", "ShowMessage: Could not save reading to /nonexistent-folder/sky.txt"));
+    EXPECT_EQ(
+        outcome.StoreNotice,
+        (TNotice{ENoticeSeverity::Error, "Could not save reading to /nonexistent-folder/sky.txt"}));
+    EXPECT_TRUE(seen.Events.empty()) << "the program presents it";
 }
 
 } // namespace

@@ -75,8 +75,8 @@ bool WaitForNotice(TMqttPublisher& publisher, const std::string& text,
                    std::vector<std::string>& notices) {
     return WaitFor(
         [&] {
-            for (std::string& n : publisher.TakeNotices())
-                notices.push_back(std::move(n));
+            for (TNotice& n : publisher.TakeNotices())
+                notices.push_back(std::move(n.Text));
             for (const std::string& n : notices)
                 if (n.find(text) != std::string::npos)
                     return true;
@@ -201,8 +201,8 @@ TEST(MqttPublisher, ABrokerThatStopsLosesNoLineOfTheFileAndIsFoundAgain) {
         const auto start = std::chrono::steady_clock::now();
         publisher.Publish(reading);
         EXPECT_LT(std::chrono::steady_clock::now() - start, 2s) << "publishing held up a reading";
-        for (std::string& n : publisher.TakeNotices())
-            notices.push_back(std::move(n));
+        for (TNotice& n : publisher.TakeNotices())
+            notices.push_back(std::move(n.Text));
     };
 
     {

@@ -10,8 +10,10 @@
 #include <csignal>
 #include <ctime>
 #include <filesystem>
+#include <functional>
 #include <gtest/gtest.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -225,6 +227,59 @@ TEST_F(SkyglowNight, ADanglingSymbolicLinkIsNeitherFollowedNorReplaced) {
     EXPECT_FALSE(std::filesystem::exists(Folder.File("elsewhere.dat")));
 }
 
+// A link swapped in at the night file's name between two readings receives nothing: the
+// readings go on beside it, and the user is told once.
+TEST_F(SkyglowNight, ALinkSwappedInAtTheNightFilesNameIsNotWrittenThrough) {
+    TSkyglowWriter writer = Writer(ExampleStationSettings(Folder.GetPath()));
+    const TSkyglowResult first = writer.Write(ReadAt(2026, 12, 9, 22, 0, 9));
+    ASSERT_TRUE(first.Stored) << first.Notice;
+    const std::string victim = Folder.File("victim");
+    const std::string original = ReadBytes(first.FileName);
+    WriteBytes(victim, original); // even a file with the station's own header
+    ASSERT_EQ(::rename(first.FileName.c_str(), Folder.File("moved").c_str()), 0);
+    ASSERT_EQ(::symlink(victim.c_str(), first.FileName.c_str()), 0);
+
+    const TSkyglowResult second = writer.Write(ReadAt(2026, 12, 9, 22, 1, 0));
+    ASSERT_TRUE(second.Stored) << second.Notice;
+    EXPECT_EQ(ReadBytes(victim), original);
+    EXPECT_EQ(second.FileName, Folder.File("20261209_120000_SQM-LE-Dark_Site_2.dat"));
+    EXPECT_NE(second.Notice.find(first.FileName + " is a symbolic link"), std::string::npos)
+        << second.Notice;
+    const TSkyglowResult third = writer.Write(ReadAt(2026, 12, 9, 22, 2, 0));
+    ASSERT_TRUE(third.Stored);
+    EXPECT_EQ(third.FileName, second.FileName);
+    EXPECT_EQ(third.Notice, "") << "told once";
+    EXPECT_EQ(ReadBytes(victim), original);
+}
+
+// What is at the night file's name is named for what it is.
+TEST_F(SkyglowNight, WhatIsNotARegularFileAtTheNameIsNamed) {
+    const std::string name = Folder.File("20261209_120000_SQM-LE-Dark_Site.dat");
+    struct TCase {
+        const char* What;
+        std::function<void()> Make;
+        std::string Told;
+    };
+    const std::vector<TCase> cases = {
+        {"FIFO", [&] { ASSERT_EQ(::mkfifo(name.c_str(), 0644), 0); }, "is a FIFO"},
+        {"dangling link",
+         [&] { ASSERT_EQ(::symlink(Folder.File("gone").c_str(), name.c_str()), 0); },
+         "is a symbolic link to a file that does not exist"},
+        {"folder", [&] { std::filesystem::create_directory(name); }, "is a folder"},
+    };
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(c.What);
+        std::filesystem::remove_all(Folder.GetPath());
+        std::filesystem::create_directory(Folder.GetPath());
+        c.Make();
+        const TSkyglowResult result =
+            Writer(ExampleStationSettings(Folder.GetPath())).Write(ReadAt(2026, 12, 9, 22, 0, 9));
+        ASSERT_TRUE(result.Stored) << result.Notice;
+        EXPECT_NE(result.Notice.find(name + " " + c.Told), std::string::npos) << result.Notice;
+        EXPECT_EQ(result.Notice.find("different header"), std::string::npos) << result.Notice;
+    }
+}
+
 TEST_F(SkyglowNight, ATornLastLineIsEndedBeforeTheNextRecord) {
     const TSkyglowSettings settings = ExampleStationSettings(Folder.GetPath());
     const TSkyglowResult first = Writer(settings).Write(ReadAt(2026, 12, 9, 22, 0, 9));
@@ -356,8 +411,27 @@ TEST(SkyglowFormat, RecordsKeepTheirDecimalsAndTakeThePeriodWhenDark) {
     EXPECT_THROW(ReadSharedReading(link, 0.0), EConvertError);
 }
 
+TEST(SkyglowFormat, LettersOutsideAsciiBecomeTheirNearestAscii) {
+    const std::vector<std::pair<std::string, std::string>> cases = {
+        {"D\xC3\xBAn", "Dun"},  // precomposed
+        {"Du\xCC\x81n", "Dun"}, // with a combining accent
+        {"Stra\xC3\x9F"
+         "e",
+         "Strasse"}, // one letter, two in ASCII
+        {"\xC5\x81\xC3\xB3"
+         "d\xC5\xBA",
+         "Lodz"}, // Latin Extended-A
+        {"\xC3\x86r\xC3\xB8", "AEro"},
+        {"\xE6\x9D\xB1\xE4\xBA\xAC", "??"}, // no nearest ASCII
+        {"5\xE2\x82\xAC", "5?"},
+        {"bad\xFF", "bad?"},
+    };
+    for (const auto& [text, expected] : cases)
+        EXPECT_EQ(AsciiText(text), expected) << text;
+}
+
 TEST(SkyglowFormat, HeaderTextIsPrintableAsciiAndLinesStayShort) {
-    EXPECT_EQ(AsciiText("Caf\xC3\xA9\tdu\x01 ciel"), "Caf? du? ciel");
+    EXPECT_EQ(AsciiText("Caf\xC3\xA9\tdu\x01 ciel"), "Cafe du? ciel");
     TSkyglowHeaderInfo info;
     info.Settings.InstrumentId = std::string(300, 'x');
     info.Settings.Comments[0] = std::string(300, 'y');

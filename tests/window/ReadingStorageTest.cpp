@@ -85,7 +85,9 @@ TEST_F(ReadingStorageTest, ATickDueWhileAMessageBoxOfTheCycleIsOpenIsSkipped) {
     ASSERT_TRUE(QTest::qWaitFor([&] { return connectsWhileOpen >= 0; }, 5000));
 
     EXPECT_EQ(connectsWhileOpen, 2); // the first reading and the tick whose box is open
-    EXPECT_TRUE(connectedWhileOpen);
+    // The readings file returns its notice and the window shows it after the cycle, with the
+    // link already closed.
+    EXPECT_FALSE(connectedWhileOpen);
     EXPECT_EQ(Connects(), 2);
     EXPECT_FALSE(Links.Made.back().Link->Connected);
 }

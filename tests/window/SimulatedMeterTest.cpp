@@ -165,7 +165,8 @@ TEST_F(SimulatedMeterTest, ATickDueWhileTheCyclesMessageBoxIsOpenIsSkipped) {
     ASSERT_TRUE(QTest::qWaitFor([&] { return connectionsWhileOpen >= 0; }, 5000));
 
     EXPECT_EQ(connectionsWhileOpen, 2);
-    EXPECT_EQ(openWhileOpen, 1);
+    // The window shows the readings file's notice after the cycle closed its connection.
+    EXPECT_EQ(openWhileOpen, 0);
     EXPECT_EQ(Connections(), 2);
 }
 
