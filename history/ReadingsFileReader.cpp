@@ -102,7 +102,9 @@ bool IsControl(char c) {
     return byte < 0x20 || (byte >= 0x7F && byte <= 0x9F);
 }
 
-std::optional<TNightReading> Record(std::string_view line) {
+} // namespace
+
+std::optional<TNightReading> ParseReadingsRecord(std::string_view line) {
     for (const char c : line)
         if (IsControl(c))
             return std::nullopt;
@@ -122,8 +124,6 @@ std::optional<TNightReading> Record(std::string_view line) {
                          Utf8(f[4]), Utf8(f[5]), Utf8(f[6]), Utf8(f[7])};
 }
 
-} // namespace
-
 TReadingsFileContents ParseReadingsText(std::string_view bytes) {
     TReadingsFileContents contents;
     std::size_t number = 0;
@@ -140,7 +140,7 @@ TReadingsFileContents ParseReadingsText(std::string_view bytes) {
             if (number == 1)
                 contents.ProducedBy = Utf8(line.substr(ProducedByPrefix.size()));
         } else if (line != ColumnsLine) {
-            if (std::optional<TNightReading> reading = Record(line))
+            if (std::optional<TNightReading> reading = ParseReadingsRecord(line))
                 contents.Readings.push_back(std::move(*reading));
             else
                 contents.DamagedLines.push_back(number);
@@ -169,4 +169,8 @@ TReadingsFileContents ReadReadingsFile(const std::string& fileName) {
         bytes.append(buffer, std::size_t(got));
     }
     return ParseReadingsText(bytes);
+}
+
+bool IsReadingsHeaderLine(std::string_view line) {
+    return line.starts_with(ProducedByPrefix) || line == ColumnsLine;
 }

@@ -3,6 +3,7 @@
 #include "history/NightReading.h"
 
 #include <cstddef>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -19,6 +20,12 @@ struct TReadingsFileContents {
     std::vector<std::size_t> DamagedLines; // 1-based line numbers
     std::string ProducedBy;                // the first header line's text after "Nightlux "
 };
+
+// One record line (its line end taken off); none when it is not a record.
+std::optional<TNightReading> ParseReadingsRecord(std::string_view line);
+
+// Whether a line is one of the readings file's header lines.
+bool IsReadingsHeaderLine(std::string_view line);
 
 TReadingsFileContents ParseReadingsText(std::string_view bytes);
 
