@@ -4,6 +4,7 @@
 
 #include <array>
 #include <cstdint>
+#include <vector>
 
 // The Sun's and the Moon's altitude and the Moon's illuminated fraction at any instant, from
 // exact positions on a fixed time grid and cubic interpolation between them: far cheaper than
@@ -18,19 +19,34 @@ public:
     };
 
     // Raises astro::ESiteError for an impossible site.
-    explicit TSkyTrack(const astro::TSite& site, int stepMinutes = 20);
+    explicit TSkyTrack(const astro::TSite& site, int stepMinutes = 30);
 
     TSky At(std::int64_t utcMs);
+
+    // Keeps every node from one instant to another once worked out, for a caller that passes
+    // over the same time more than once.
+    void Keep(std::int64_t fromUtcMs, std::int64_t toUtcMs);
 
     // The same by the full series.
     static TSky Direct(const astro::TSite& site, std::int64_t utcMs);
 
 private:
-    const TSky& Node(std::int64_t index);
+    // A node: the unit vectors towards the Sun and the Moon in the horizon's frame (smooth
+    // where altitudes are not, near the zenith) and the Moon's fraction.
+    struct TNode {
+        double Sun[3];
+        double Moon[3];
+        double Fraction;
+    };
+    const TNode& Node(std::int64_t index);
+    void Compute(std::int64_t index, TNode& node) const;
 
     astro::TSite Site;
     std::int64_t StepMs;
     static constexpr std::size_t Slots = 8;
     std::array<std::int64_t, Slots> Index;
-    std::array<TSky, Slots> Value;
+    std::array<TNode, Slots> Value;
+    std::int64_t KeptFrom = 0;
+    std::vector<TNode> Kept;
+    std::vector<bool> Known;
 };

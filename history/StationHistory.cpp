@@ -88,18 +88,55 @@ bool InPeriod(const year_month_day& night, const THistoryOptions& options) {
            (!options.To || day <= sys_days{*options.To});
 }
 
-double LocalJd(const year_month_day& date, double hours) {
-    return UnixEpochJd + double(sys_days{date}.time_since_epoch().count()) + hours / 24.0;
+constexpr double SunsetAltitude = -0.8333; // the upper limb at the horizon, with refraction
+constexpr double AstronomicalAltitude = -18.0;
+constexpr std::int64_t ScanStepMs = 10 * 60000;
+
+std::int64_t LocalNoonMs(const year_month_day& date) {
+    return LocalToUnixTime(int(date.year()), int(unsigned(date.month())), int(unsigned(date.day())),
+                           12, 0, 0) *
+           1000;
 }
 
-double HoursAfterNoon(const astro::TJde& ut, const year_month_day& night) {
-    if (!ut.IsValid())
-        return std::numeric_limits<double>::quiet_NaN();
-    return (astro::UtToLocal(ut).FJd - LocalJd(night, 12.0)) * 24.0;
-}
-
-double HoursAfterNoon(const std::optional<astro::TJde>& ut, const year_month_day& night) {
-    return ut ? HoursAfterNoon(*ut, night) : std::numeric_limits<double>::quiet_NaN();
+// The events of a night from the Sun's and the Moon's altitude every 10 minutes, each crossing
+// placed between its two samples by linear interpolation.
+TNightEvents EventsOf(const year_month_day& night, TSkyTrack& sky) {
+    const double none = std::numeric_limits<double>::quiet_NaN();
+    TNightEvents events{night, none, none, none, none, none, none};
+    const std::int64_t start = LocalNoonMs(night);
+    const std::int64_t end = LocalNoonMs(year_month_day{sys_days{night} + days{1}});
+    const double localNoon = double(sys_days{night}.time_since_epoch().count()) * 24.0 + 12.0;
+    const auto hours = [&](std::int64_t t0, double a0, double a1, double level) {
+        const double f = (level - a0) / (a1 - a0);
+        const std::int64_t t = t0 + std::int64_t(f * double(ScanStepMs));
+        return double(t / 1000 + GetUtcOffsetAt(t / 1000)) / 3600.0 - localNoon;
+    };
+    TSkyTrack::TSky previous = sky.At(start);
+    for (std::int64_t t = start; t < end; t += ScanStepMs) {
+        const std::int64_t next = std::min(t + ScanStepMs, end);
+        const TSkyTrack::TSky now = sky.At(next);
+        const auto crossing = [&](double a0, double a1, double level, double& down, double& up,
+                                  bool firstOnly) {
+            if (a0 >= level && a1 < level && (!firstOnly || std::isnan(down)))
+                down = hours(t, a0, a1, level);
+            else if (a0 < level && a1 >= level && (!firstOnly || std::isnan(up)))
+                up = hours(t, a0, a1, level);
+        };
+        double sunsetLast = events.Sunset, duskLast = events.DuskAstronomical;
+        crossing(previous.SunAltitude, now.SunAltitude, SunsetAltitude, sunsetLast, events.Sunrise,
+                 false);
+        crossing(previous.SunAltitude, now.SunAltitude, AstronomicalAltitude, duskLast,
+                 events.DawnAstronomical, false);
+        // The evening's events are the first of the night, the morning's the last.
+        if (std::isnan(events.Sunset))
+            events.Sunset = sunsetLast;
+        if (std::isnan(events.DuskAstronomical))
+            events.DuskAstronomical = duskLast;
+        crossing(previous.MoonAltitude, now.MoonAltitude, 0.0, events.Moonset, events.Moonrise,
+                 true);
+        previous = now;
+    }
+    return events;
 }
 
 std::int64_t LocalMidnightMs(const year_month_day& night) {
@@ -241,6 +278,15 @@ TStationHistory LoadStationHistory(const THistoryOptions& options,
     report.Readings = history.Readings.size();
 
     TSkyTrack sky(history.Site);
+    {
+        const year_month_day from = options.From.value_or(NightOf(history.Readings.front().Local));
+        const year_month_day to = options.To.value_or(NightOf(history.Readings.back().Local));
+        const std::int64_t keepFrom = std::min(LocalNoonMs(from), history.Readings.front().UtcMs);
+        const std::int64_t keepTo = std::max(LocalNoonMs(year_month_day{sys_days{to} + days{1}}),
+                                             history.Readings.back().UtcMs);
+        if (keepTo - keepFrom < std::int64_t(MostNights + 2) * 86400000)
+            sky.Keep(keepFrom, keepTo);
+    }
     const std::size_t count = history.Readings.size();
     for (std::size_t i = 0; i < count; ++i) {
         THistoryReading& r = history.Readings[i];
@@ -282,14 +328,7 @@ TStationHistory LoadStationHistory(const THistoryOptions& options,
         throw Exception("The period is too long: at most " + std::to_string(MostNights) +
                         " nights at once.");
     for (sys_days day = first; day <= last; day += days{1}) {
-        const year_month_day night{day};
-        const astro::TNight n =
-            astro::GetLocalNight(history.Site, int(night.year()), int(unsigned(night.month())),
-                                 int(unsigned(night.day())));
-        history.Events.push_back(
-            {night, HoursAfterNoon(n.Sunset, night), HoursAfterNoon(n.Sunrise, night),
-             HoursAfterNoon(n.AstronomicalDusk, night), HoursAfterNoon(n.AstronomicalDawn, night),
-             HoursAfterNoon(n.Moonrise, night), HoursAfterNoon(n.Moonset, night)});
+        history.Events.push_back(EventsOf(year_month_day{day}, sky));
         if (history.Events.size() % 32 == 0)
             progress(0.9 +
                      0.1 * double((day - first).count()) / double((last - first).count() + 1));
