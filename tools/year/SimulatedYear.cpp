@@ -113,7 +113,8 @@ std::size_t WriteSimulatedYear(const TSimulatedYearOptions& o) {
     TRandom random(0x4e696768746c7578ULL); // fixed: the same year every time
     const std::string header = Header(o);
     std::size_t written = 0;
-    const sys_days first{year{o.Year} / 1 / 1}, last{year{o.Year + o.Years} / 1 / 1};
+    const sys_days first{year{o.Year} / 1 / 1};
+    const sys_days last = o.Days ? first + days{o.Days} : sys_days{year{o.Year + o.Years} / 1 / 1};
     for (sys_days night = first; night < last; night += days{1}) {
         const year_month_day date{night};
         const double age = double((night - first).count()) / 365.25;

@@ -13,6 +13,7 @@ struct TSimulatedYearOptions {
     std::string Folder;
     int Year = 2025;
     int Years = 1;
+    int Days = 0; // when not 0: only that many nights from 1 January
     int StepSeconds = 60;
     astro::TSite Site{52.16, 4.49, 2};
     std::string SiteName = "Simulated Meadow";
