@@ -2,13 +2,20 @@
 
 #include "history/ReadingsFileReader.h"
 #include "history/SkyOfNight.h"
+#include "history/StationHistory.h"
 #include "platform/Exception.h"
 #include "window/chart/ChartPalette.h"
 #include "window/chart/ChartPicture.h"
 #include "window/chart/NightChartView.h"
 
+#include <algorithm>
+#include <cerrno>
 #include <charconv>
+#include <cstdio>
+#include <cstring>
+#include <fstream>
 #include <ostream>
+#include <sstream>
 
 namespace {
 
@@ -30,13 +37,14 @@ QSize ParseSize(const std::string& text) {
     return {width, height};
 }
 
-std::string DamageReport(const std::string& fileName, const std::vector<std::size_t>& lines) {
-    std::string text = fileName + ": " + std::to_string(lines.size()) +
-                       (lines.size() == 1 ? " damaged line" : " damaged lines") + " skipped (line" +
-                       (lines.size() == 1 ? " " : "s ");
+std::string DamageReport(const std::string& fileName, const std::vector<std::size_t>& lines,
+                         std::size_t count) {
+    std::string text = fileName + ": " + std::to_string(count) +
+                       (count == 1 ? " damaged line" : " damaged lines") + " skipped (line" +
+                       (count == 1 ? " " : "s ");
     for (std::size_t i = 0; i < lines.size() && i < DamagedLinesNamed; ++i)
         text += (i ? ", " : "") + std::to_string(lines[i]);
-    return text + (lines.size() > DamagedLinesNamed ? ", ...)" : ")");
+    return text + (count > DamagedLinesNamed ? ", ...)" : ")");
 }
 
 // The site given on the command line, else the saved one; --site names either. None when
@@ -59,6 +67,47 @@ std::optional<TSkySite> ChartSite(const TChartCommandLine& command) {
     return site;
 }
 
+// The per-night statistics of all the paths into the CSV file; what was skipped to err.
+void WriteStats(const TChartCommandLine& command, std::ostream& out, std::ostream& err) {
+    THistoryOptions options;
+    options.Paths = command.Paths;
+    options.From = command.From;
+    options.To = command.To;
+    if (const std::optional<TSkySite> site = ChartSite(command); site && site->Site) {
+        options.Site = site->Site;
+        options.SiteName = site->Name;
+    }
+    const TStationHistory history = LoadStationHistory(options);
+    const TLoadReport& report = history.Report;
+    for (const std::string& skipped : report.SkippedFiles)
+        err << "Skipped " << skipped << '\n';
+    if (report.DamagedLines) {
+        err << report.DamagedLines
+            << (report.DamagedLines == 1 ? " damaged line" : " damaged lines") << " skipped (";
+        for (std::size_t i = 0; i < report.FirstDamaged.size(); ++i)
+            err << (i ? ", " : "") << report.FirstDamaged[i];
+        err << (report.DamagedLines > report.FirstDamaged.size() ? ", ...)\n" : ")\n");
+    }
+    std::ostringstream csv;
+    WriteNightStatsCsv(csv, history.Nights);
+    // Written beside it and renamed over it, so a failed write leaves the old file whole.
+    const std::string temporary = command.StatsFile + ".part";
+    std::ofstream file(temporary, std::ios::binary | std::ios::trunc);
+    file << csv.str();
+    file.close();
+    if (!file || std::rename(temporary.c_str(), command.StatsFile.c_str()) != 0) {
+        const int error = errno;
+        std::remove(temporary.c_str());
+        throw Exception("Could not write " + command.StatsFile + ": " + std::strerror(error));
+    }
+    out << history.Nights.size() << (history.Nights.size() == 1 ? " night" : " nights") << " of "
+        << report.Readings << " readings from " << report.Files
+        << (report.Files == 1 ? " file" : " files");
+    if (report.Duplicates)
+        out << " (" << report.Duplicates << " found twice, counted once)";
+    out << " written to " << command.StatsFile << ".\n";
+}
+
 } // namespace
 
 TChartCommandLine ParseChartCommandLine(const std::vector<std::string>& args) {
@@ -74,6 +123,12 @@ TChartCommandLine ParseChartCommandLine(const std::vector<std::string>& args) {
             command.Help = true;
         else if (arg == "--png")
             command.PngFile = value();
+        else if (arg == "--stats")
+            command.StatsFile = value();
+        else if (arg == "--from")
+            command.From = TNight::Parse(value()).GetEvening();
+        else if (arg == "--to")
+            command.To = TNight::Parse(value()).GetEvening();
         else if (arg == "--night")
             command.Night = value();
         else if (arg == "--dark")
@@ -88,17 +143,23 @@ TChartCommandLine ParseChartCommandLine(const std::vector<std::string>& args) {
             command.SiteName = ParseSiteName(value());
         else if (arg.starts_with("-") && arg != "-")
             throw Exception("Unknown option " + arg + ".");
-        else if (command.ReadingsFile.empty())
-            command.ReadingsFile = arg;
         else
-            throw Exception("Only one readings file, please: '" + arg + "' is one too many.");
+            command.Paths.push_back(arg);
     }
     if (command.Help)
         return command;
-    if (command.ReadingsFile.empty())
+    if (command.Paths.empty())
         throw Exception("Name the readings file to draw.");
-    if (command.PngFile.empty())
-        throw Exception("Name the picture to write with --png FILE.");
+    command.ReadingsFile = command.Paths.front();
+    if (command.PngFile.empty() && command.StatsFile.empty())
+        throw Exception("Name the picture to write with --png FILE, or the statistics with "
+                        "--stats FILE.");
+    if (!command.PngFile.empty() && command.Paths.size() > 1)
+        throw Exception("Only one readings file for a night's picture, please: '" +
+                        command.Paths[1] + "' is one too many.");
+    if (command.From && command.To &&
+        std::chrono::sys_days{*command.To} < std::chrono::sys_days{*command.From})
+        throw Exception("The period ends (--to) before it begins (--from).");
     if (command.Night)
         TNight::Parse(*command.Night);
     return command;
@@ -120,19 +181,43 @@ std::string ChartUsage() {
            "                the site, for twilight and the Moon: degrees north, degrees\n"
            "                east, metres (default: the site saved in the settings)\n"
            "  --site NAME   the site's name\n"
-           "Damaged lines of the readings file are skipped and reported.\n";
+           "Damaged lines of the readings file are skipped and reported.\n"
+           "\n"
+           "Usage: nightlux-chart FILE-OR-FOLDER... --stats OUT.csv [--from YYYY-MM-DD]\n"
+           "                      [--to YYYY-MM-DD] [--position LAT,LON[,ELEV]] [--site NAME]\n"
+           "Writes one line per night of readings files and skyglow data files (any\n"
+           "producer; folders are searched through): the night, its readings, its dark\n"
+           "readings (Sun below -18 degrees, Moon below the horizon), their highest and\n"
+           "median MPSAS, the fraction of them classified clear, the Moon's illuminated\n"
+           "fraction at midnight.\n"
+           "  --stats FILE  the CSV file to write (replaced if it exists)\n"
+           "  --from DATE   the first night (a night is named by its evening's date)\n"
+           "  --to DATE     the last night\n"
+           "A skyglow file's own position line gives the site; else --position, else the\n"
+           "settings.\n";
 }
 
 int RunChartCommand(const TChartCommandLine& command, std::ostream& out, std::ostream& err) {
     try {
-        const TReadingsFileContents contents = ReadReadingsFile(command.ReadingsFile);
+        if (!command.StatsFile.empty()) {
+            WriteStats(command, out, err);
+            if (command.PngFile.empty())
+                return 0;
+        }
+        std::optional<TNight> asked;
+        if (command.Night)
+            asked = TNight::Parse(*command.Night);
+        TReadingsFileContents contents = ReadReadingsFileNight(command.ReadingsFile, asked);
         if (!contents.DamagedLines.empty())
-            err << DamageReport(command.ReadingsFile, contents.DamagedLines) << '\n';
-        const std::optional<TNight> latest = LatestNight(contents.Readings);
-        if (!latest)
+            err << DamageReport(command.ReadingsFile, contents.DamagedLines, contents.DamagedCount)
+                << '\n';
+        if (!contents.Night)
             throw Exception(command.ReadingsFile + " holds no readings.");
-        const TNight night = command.Night ? TNight::Parse(*command.Night) : *latest;
-        const std::vector<TNightReading> readings = SelectNight(contents.Readings, night);
+        const TNight night = *contents.Night;
+        std::stable_sort(
+            contents.Readings.begin(), contents.Readings.end(),
+            [](const TNightReading& a, const TNightReading& b) { return a.Time < b.Time; });
+        const std::vector<TNightReading>& readings = contents.Readings;
         if (readings.empty())
             throw Exception(command.ReadingsFile + " has no readings for the night of " +
                             night.AsText() + ".");

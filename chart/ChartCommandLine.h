@@ -3,6 +3,7 @@
 #include "astro/Site.h"
 
 #include <QSize>
+#include <chrono>
 #include <iosfwd>
 #include <optional>
 #include <string>
@@ -10,10 +11,15 @@
 
 // nightlux-chart READINGS-FILE --png OUT [--night YYYY-MM-DD] [--dark] [--size WxH]
 //                [--position LAT,LON[,ELEV]] [--site NAME] [--style NAME]
+// nightlux-chart FILE-OR-FOLDER... --stats OUT.csv [--from YYYY-MM-DD] [--to YYYY-MM-DD]
+//                [--position LAT,LON[,ELEV]] [--site NAME]
 struct TChartCommandLine {
     bool Help = false;
-    std::string ReadingsFile;
+    std::string ReadingsFile;       // the first of Paths
+    std::vector<std::string> Paths; // files and folders
     std::string PngFile;
+    std::string StatsFile; // the per-night statistics as CSV
+    std::optional<std::chrono::year_month_day> From, To;
     std::optional<std::string> Night; // default: the night of the file's latest reading
     bool Dark = false;
     std::optional<std::string> Style; // one of the window's styles, applied by the caller

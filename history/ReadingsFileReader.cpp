@@ -1,15 +1,12 @@
 #include "history/ReadingsFileReader.h"
 
+#include "history/LineFile.h"
+#include "history/Night.h"
 #include "platform/DateTime.h"
 #include "platform/Exception.h"
-#include "platform/WholeFile.h"
 
-#include <cerrno>
 #include <charconv>
-#include <cstring>
-#include <fcntl.h>
 #include <optional>
-#include <unistd.h>
 
 namespace {
 
@@ -102,7 +99,9 @@ bool IsControl(char c) {
     return byte < 0x20 || (byte >= 0x7F && byte <= 0x9F);
 }
 
-std::optional<TNightReading> Record(std::string_view line) {
+} // namespace
+
+std::optional<TNightReading> ParseReadingsRecord(std::string_view line) {
     for (const char c : line)
         if (IsControl(c))
             return std::nullopt;
@@ -122,6 +121,28 @@ std::optional<TNightReading> Record(std::string_view line) {
                          Utf8(f[4]), Utf8(f[5]), Utf8(f[6]), Utf8(f[7])};
 }
 
+namespace {
+
+// One line of a readings file into contents; `keep` says whether a record is kept.
+template <typename TKeep>
+void TakeLine(TReadingsFileContents& contents, std::string_view line, std::size_t number,
+              const TKeep& keep) {
+    if (line.starts_with(ProducedByPrefix)) {
+        if (number == 1)
+            contents.ProducedBy = Utf8(line.substr(ProducedByPrefix.size()));
+    } else if (line != ColumnsLine) {
+        if (std::optional<TNightReading> reading = ParseReadingsRecord(line)) {
+            if (keep(*reading))
+                contents.Readings.push_back(std::move(*reading));
+        } else {
+            contents.DamagedLines.push_back(number);
+        }
+    }
+}
+
+// Damaged-line numbers kept from a file: enough to name them, bounded for any file.
+constexpr std::size_t DamagedLinesKept = 1000;
+
 } // namespace
 
 TReadingsFileContents ParseReadingsText(std::string_view bytes) {
@@ -134,26 +155,60 @@ TReadingsFileContents ParseReadingsText(std::string_view bytes) {
         if (ended && line.ends_with('\r'))
             line.remove_suffix(1);
         start = ended ? lineFeed + 1 : bytes.size();
-        ++number;
-
-        if (line.starts_with(ProducedByPrefix)) {
-            if (number == 1)
-                contents.ProducedBy = Utf8(line.substr(ProducedByPrefix.size()));
-        } else if (line != ColumnsLine) {
-            if (std::optional<TNightReading> reading = Record(line))
-                contents.Readings.push_back(std::move(*reading));
-            else
-                contents.DamagedLines.push_back(number);
-        }
+        TakeLine(contents, line, ++number, [](const TNightReading&) { return true; });
     }
     return contents;
 }
 
 TReadingsFileContents ReadReadingsFile(const std::string& fileName) {
-    // Regular files only, and a bound, so that a device such as /dev/zero is refused.
-    constexpr std::size_t limit = std::size_t(512) * 1024 * 1024;
-    std::string bytes;
-    if (const int error = ReadWholeFile(fileName, limit, bytes); error != 0)
-        throw Exception("Could not read " + fileName + ": " + ReadFailureText(error, limit));
-    return ParseReadingsText(bytes);
+    TReadingsFileContents contents;
+    std::size_t damaged = 0;
+    ReadFileLines(fileName, [&](std::string_view line, std::size_t number, bool cut) {
+        const std::size_t before = contents.DamagedLines.size();
+        if (cut)
+            contents.DamagedLines.push_back(number);
+        else
+            TakeLine(contents, line, number, [](const TNightReading&) { return true; });
+        if (contents.DamagedLines.size() > before && ++damaged > DamagedLinesKept)
+            contents.DamagedLines.pop_back();
+        return true;
+    });
+    contents.DamagedCount = damaged;
+    return contents;
+}
+
+TReadingsFileContents ReadReadingsFileNight(const std::string& fileName,
+                                            const std::optional<TNight>& night) {
+    TReadingsFileContents contents;
+    std::size_t damaged = 0;
+    std::optional<TNight> latest = night;
+    ReadFileLines(fileName, [&](std::string_view line, std::size_t number, bool cut) {
+        const std::size_t before = contents.DamagedLines.size();
+        if (cut)
+            contents.DamagedLines.push_back(number);
+        else
+            TakeLine(contents, line, number, [&](const TNightReading& reading) {
+                const TNight of = TNight::Of(reading.Time);
+                if (night)
+                    return of == *night;
+                // The latest night so far: a later one starts over.
+                if (latest && of.GetEvening() < latest->GetEvening())
+                    return false;
+                if (!latest || of.GetEvening() > latest->GetEvening()) {
+                    latest = of;
+                    contents.Readings.clear();
+                }
+                return true;
+            });
+        if (contents.DamagedLines.size() > before && ++damaged > DamagedLinesKept)
+            contents.DamagedLines.pop_back();
+        return true;
+    });
+    contents.DamagedCount = damaged;
+    contents.Night = latest;
+    return contents;
+}
+
+bool IsReadingsHeaderLine(std::string_view line) {
+    return line.starts_with(ProducedByPrefix) || line == ColumnsLine;
 }

@@ -1,8 +1,10 @@
 #pragma once
 
+#include "history/Night.h"
 #include "history/NightReading.h"
 
 #include <cstddef>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -18,10 +20,26 @@ struct TReadingsFileContents {
     std::vector<TNightReading> Readings;   // in file order
     std::vector<std::size_t> DamagedLines; // 1-based line numbers
     std::string ProducedBy;                // the first header line's text after "Nightlux "
+    // From a file: all damaged lines (DamagedLines keeps the first 1000 numbers).
+    std::size_t DamagedCount = 0;
+    // ReadReadingsFileNight: the night read.
+    std::optional<TNight> Night;
 };
+
+// One record line (its line end taken off); none when it is not a record.
+std::optional<TNightReading> ParseReadingsRecord(std::string_view line);
+
+// Whether a line is one of the readings file's header lines.
+bool IsReadingsHeaderLine(std::string_view line);
 
 TReadingsFileContents ParseReadingsText(std::string_view bytes);
 
-// Reads a whole file; raises Exception "Could not read <file name>: <reason>" when it cannot
-// be opened or read. A damaged line is never an error.
+// Reads a whole file line by line (never the file at once); raises Exception "Could not read
+// <file name>: <reason>" when it cannot be opened or read, or is not a regular file (a device
+// such as /dev/zero, a FIFO, a folder), naming which. A damaged line is never an error.
 TReadingsFileContents ReadReadingsFile(const std::string& fileName);
+
+// The readings of one night only (none given: the night of the file's latest reading), so
+// that memory follows the night, not the file. Raises as ReadReadingsFile does.
+TReadingsFileContents ReadReadingsFileNight(const std::string& fileName,
+                                            const std::optional<TNight>& night);

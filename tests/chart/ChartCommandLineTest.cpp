@@ -1,7 +1,9 @@
 #include "chart/ChartCommandLine.h"
 
+#include "history/ReadingsFileReader.h"
 #include "platform/Exception.h"
 #include "tests/support/RowName.h"
+#include "tests/support/ScopedEnv.h"
 #include "tests/support/TempFolder.h"
 
 #include <QImage>
@@ -9,6 +11,7 @@
 #include <fstream>
 #include <gtest/gtest.h>
 #include <sstream>
+#include <sys/stat.h>
 
 namespace {
 
@@ -33,11 +36,21 @@ INSTANTIATE_TEST_SUITE_P(
     Rows, BadChartArgsTest,
     testing::Values(
         TBadArgsRow{"NoFile", {"--png", "a.png"}, "Name the readings file to draw."},
-        TBadArgsRow{"NoPicture", {"r.csv"}, "Name the picture to write with --png FILE."},
+        TBadArgsRow{"NoPicture",
+                    {"r.csv"},
+                    "Name the picture to write with --png FILE, or the statistics with --stats "
+                    "FILE."},
         TBadArgsRow{"PngWithoutValue", {"r.csv", "--png"}, "Option --png needs a value."},
         TBadArgsRow{"TwoFiles",
-                    {"r.csv", "s.csv"},
-                    "Only one readings file, please: 's.csv' is one too many."},
+                    {"r.csv", "s.csv", "--png", "a.png"},
+                    "Only one readings file for a night's picture, please: 's.csv' is one too "
+                    "many."},
+        TBadArgsRow{"BadFrom",
+                    {"r.csv", "--stats", "a.csv", "--from", "2026-02-30"},
+                    "'2026-02-30' is not a date of the form YYYY-MM-DD."},
+        TBadArgsRow{"ToBeforeFrom",
+                    {"r.csv", "--stats", "a.csv", "--from", "2026-03-02", "--to", "2026-03-01"},
+                    "The period ends (--to) before it begins (--from)."},
         TBadArgsRow{"UnknownOption", {"r.csv", "--pdf", "a.pdf"}, "Unknown option --pdf."},
         TBadArgsRow{"BadNight",
                     {"r.csv", "--png", "a.png", "--night", "21/03/2017"},
@@ -171,3 +184,75 @@ TEST_F(RunChartTest, NothingToDrawIsAFailureAndWritesNoPicture) {
 }
 
 } // namespace
+
+// Worked by hand: the readings file above at Leiden (52.16 N, 4.49 E), local time UTC. Night
+// of 21 March: 21:00 and 01:00, the Sun at -26.5 and -35.1 degrees, the Moon at -48.2 and -14.6
+// (PyEphem): both dark, median (19.80 + 21.20) / 2; the Moon 0.37 lit at midnight. Night of 22
+// March: 20:00, the Sun at -18.6, the Moon at -55.7: dark; 0.28 lit at midnight.
+TEST_F(RunChartTest, WritesTheStatisticsOfEveryNightOfTheFilesAndFolders) {
+    TScopedEnv tz("TZ", "UTC");
+    const std::string csv = Folder.File("nights.csv");
+    ASSERT_EQ(Run({Readings, "--stats", csv, "--position", "52.16,4.49"}), 0) << Err.str();
+    const std::string text = ReadBytes(csv);
+    EXPECT_EQ(text,
+              "night,readings,dark_readings,darkest,dark_median,clear_fraction,moon_fraction\n"
+              "2017-03-21,2,2,21.20,20.50,0.000,0.37\n"
+              "2017-03-22,1,1,20.00,20.00,0.000,0.28\n");
+    EXPECT_EQ(Out.str(), "2 nights of 3 readings from 1 file written to " + csv + ".\n");
+    EXPECT_EQ(Err.str(), "1 damaged line skipped (" + Readings + ":5)\n");
+
+    Out.str("");
+    Err.str("");
+    ASSERT_EQ(Run({Folder.GetPath(), "--stats", csv, "--position", "52.16,4.49", "--from",
+                   "2017-03-22", "--to", "2017-03-22"}),
+              0)
+        << Err.str();
+    EXPECT_EQ(ReadBytes(csv).find("2017-03-21"), std::string::npos);
+    EXPECT_NE(ReadBytes(csv).find("\n2017-03-22,1,1,"), std::string::npos);
+
+    // Without any site the statistics cannot be made; the old file stays as it was.
+    const std::string before = ReadBytes(csv);
+    EXPECT_EQ(Run({Readings, "--stats", csv}), 1);
+    EXPECT_TRUE(Err.str().ends_with("Give one with --position LAT,LON[,ELEV].\n")) << Err.str();
+    EXPECT_EQ(ReadBytes(csv), before);
+}
+
+TEST_F(RunChartTest, RefusesDevicesAndPipesWithTheCause) {
+    ASSERT_EQ(::mkfifo(Folder.File("fifo").c_str(), 0600), 0);
+    const struct {
+        std::string File, Message;
+    } rows[] = {
+        {"/dev/zero", "Could not read /dev/zero: it is a device, not a regular file\n"},
+        {"/dev/urandom", "Could not read /dev/urandom: it is a device, not a regular file\n"},
+        {Folder.File("fifo"),
+         "Could not read " + Folder.File("fifo") + ": it is a pipe (FIFO), not a regular file\n"},
+    };
+    for (const auto& row : rows) {
+        Err.str("");
+        EXPECT_EQ(Run({row.File, "--png", Png}), 1);
+        EXPECT_EQ(Err.str(), row.Message);
+        EXPECT_FALSE(std::filesystem::exists(Png));
+    }
+}
+
+// A large file: only the night drawn is kept, whatever the file's size.
+TEST_F(RunChartTest, ANightOfALargeFileIsReadWithoutTheRestOfIt) {
+    std::ofstream out(Readings, std::ios::binary | std::ios::app);
+    // 28 nights of ten hours of a reading a minute, before the file's own.
+    for (int day = 1; day <= 28; ++day)
+        for (int minute = 0; minute < 600; ++minute) {
+            char line[128];
+            std::snprintf(line, sizeof line,
+                          "2017/02/%02d,%02d:%02d:00,20.00,5.4,00005533,00000004,00000003,"
+                          "00000076,05.3,,,,\r\n",
+                          day, 13 + minute / 60, minute % 60);
+            out << line;
+        }
+    out.close();
+    const TReadingsFileContents c = ReadReadingsFileNight(Readings, TNight::Parse("2017-02-10"));
+    EXPECT_EQ(c.Readings.size(), 600u);
+    const TReadingsFileContents latest = ReadReadingsFileNight(Readings, std::nullopt);
+    ASSERT_TRUE(latest.Night);
+    EXPECT_EQ(latest.Night->AsText(), "2017-03-22");
+    EXPECT_EQ(latest.Readings.size(), 1u);
+}

@@ -134,7 +134,8 @@ TEST(ReadingsFileReaderTest, ReadsAFileFromDisk) {
 
 TEST(ReadingsFileReaderTest, AFileThatCannotBeReadIsAnErrorNamingIt) {
     TTempFolder folder;
-    for (const std::string& name : {folder.File("missing.csv"), folder.GetPath()}) {
+    for (const std::string& name :
+         {folder.File("missing.csv"), folder.GetPath(), std::string("/dev/zero")}) {
         try {
             ReadReadingsFile(name);
             ADD_FAILURE() << name << " was read";
