@@ -23,6 +23,7 @@ class QStatusBar;
 class QTimer;
 class QToolButton;
 class TDmSQMBase;
+class THistoryFm;
 class TNightChartFm;
 class TReadingSharing;
 class TUpDown;
@@ -50,6 +51,8 @@ public:
     void FormShow();
     // Opens the site and sharing dialog (Ctrl+Shift+S) and saves what it accepts.
     void SharingClick();
+    // Opens the History window, reading the readings file when it names one.
+    void HistoryClick();
     // Stores the settings; always allows closing.
     bool FormCloseQuery();
     // The window's screen now has another resolution (pixels per inch).
@@ -61,6 +64,8 @@ public:
     int GetPixelsPerInch() const { return FPixelsPerInch; }
     // The chart of the night, once it has been opened.
     TNightChartFm* GetChart() const { return ChartFm; }
+    // The History window, once it has been opened.
+    THistoryFm* GetHistoryFm() const { return HistoryFm; }
 
     // The names of the controls whose captions do not fit their places.
     QStringList CutCaptions() const;
@@ -167,5 +172,6 @@ private:
     QString SaveDialogFileName;
 
     TNightChartFm* ChartFm = nullptr;
+    THistoryFm* HistoryFm = nullptr;
     std::vector<TNightReading> SessionReadings;
 };
