@@ -1,5 +1,6 @@
 #pragma once
 
+#include "chart/ChartViews.h"
 #include "sharing/Site.h"
 
 #include <QSize>
@@ -10,6 +11,7 @@
 
 // nightlux-chart READINGS-FILE --png OUT [--night YYYY-MM-DD] [--dark] [--size WxH]
 //                [--position LAT,LON[,ELEV]] [--site NAME] [--style NAME]
+//                [--view NAME] [--noon-to-noon]
 struct TChartCommandLine {
     bool Help = false;
     std::string ReadingsFile;
@@ -20,6 +22,8 @@ struct TChartCommandLine {
     QSize Size{1000, 600};
     std::optional<TPosition> Position; // default: the site saved in the settings
     std::optional<std::string> SiteName;
+    // --view and its options: a history view instead of the night chart.
+    TChartViewOptions View;
     // The settings that hold the saved site; empty for none.
     std::string SettingsFile;
 };
