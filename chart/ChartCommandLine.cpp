@@ -122,7 +122,9 @@ std::string ChartUsage() {
            "                the site, for twilight and the Moon: degrees north, degrees\n"
            "                east, metres (default: the site saved in the settings)\n"
            "  --site NAME   the site's name\n" +
-           ViewOptionsUsage() + "Damaged lines of the readings file are skipped and reported.\n";
+           ViewOptionsUsage() +
+           "  -h, --help    print this help and exit\n"
+           "Damaged lines of the readings file are skipped and reported.\n";
 }
 
 int RunChartCommand(const TChartCommandLine& command, std::ostream& out, std::ostream& err) {
