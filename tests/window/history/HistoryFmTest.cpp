@@ -7,9 +7,12 @@
 #include <QComboBox>
 #include <QImage>
 #include <QLabel>
+#include <QProgressBar>
 #include <QSignalSpy>
 #include <QStackedWidget>
 #include <QTableWidget>
+#include <cstdio>
+#include <fstream>
 #include <gtest/gtest.h>
 #include <qcustomplot.h>
 
@@ -56,4 +59,70 @@ TEST(HistoryFm, NothingToLoadOrExportIsSaid) {
     EXPECT_TRUE(form.GetStatus()->text().contains(QStringLiteral("Add a file")));
     TTempFolder folder;
     EXPECT_THROW(form.ExportTable(QString::fromStdString(folder.File("n.csv"))), Exception);
+}
+
+namespace {
+
+// Two nights of a readings file, a reading every ten minutes from 18:00 to 06:00.
+std::string WriteReadings(const TTempFolder& folder) {
+    const std::string name = folder.File("readings.csv");
+    std::ofstream file(name, std::ios::binary);
+    file << "Produced by Nightlux 3.0.0.0\r\n"
+            "Year/Month/Day,Hour/Minute/Second,MPSAS,NELM,SerialNo,Protocol,Model,Feature,"
+            "Temp(C),,,,\r\n";
+    for (int night = 20; night <= 21; ++night) {
+        for (int step = 0; step <= 72; ++step) {
+            const int minutes = 18 * 60 + 10 * step;
+            const int clock = minutes % (24 * 60);
+            char line[160];
+            std::snprintf(line, sizeof line,
+                          "2026/03/%02d,%02d:%02d:00,%.2f,6.0,00005533,00000004,00000003,"
+                          "00000076,05.3,,,,\r\n",
+                          night + minutes / (24 * 60), clock / 60, clock % 60,
+                          std::min(21.0, 16.0 + step * 0.25));
+            file << line;
+        }
+    }
+    return name;
+}
+
+} // namespace
+
+// A load runs on the worker thread and shows its history when it ends; a cancelled one keeps
+// the history shown before.
+TEST(HistoryFm, LoadsOnAWorkerThreadAndCancelKeepsWhatWasShown) {
+    TTempFolder folder;
+    THistoryFm form;
+    form.SetDefaultSite(astro::TSite{52.16, 4.49, 0});
+    form.SetPaths({WriteReadings(folder)});
+    QSignalSpy finished(&form, &THistoryFm::LoadFinished);
+    form.Load();
+    EXPECT_TRUE(form.IsLoading());
+    EXPECT_TRUE(form.GetProgress()->isVisibleTo(&form));
+    ASSERT_TRUE(finished.wait(60000));
+    EXPECT_FALSE(form.IsLoading());
+    ASSERT_TRUE(form.GetHistory()) << form.GetStatus()->text().toStdString();
+    EXPECT_EQ(form.GetHistory()->Readings.size(), 146u);
+    EXPECT_EQ(form.GetTable()->rowCount(), 2);
+
+    form.SetPaths({WriteReadings(folder), folder.GetPath()});
+    form.Load();
+    form.CancelLoad();
+    ASSERT_TRUE(finished.wait(60000));
+    EXPECT_TRUE(form.GetStatus()->text().contains(QStringLiteral("cancelled")));
+    EXPECT_EQ(form.GetHistory()->Readings.size(), 146u);
+    EXPECT_FALSE(form.GetProgress()->isVisibleTo(&form));
+}
+
+TEST(HistoryFm, AFailedLoadIsSaid) {
+    TTempFolder folder;
+    THistoryFm form;
+    form.SetDefaultSite(astro::TSite{52.16, 4.49, 0});
+    form.SetPaths({folder.File("missing.csv")});
+    QSignalSpy finished(&form, &THistoryFm::LoadFinished);
+    form.Load();
+    ASSERT_TRUE(finished.wait(60000));
+    EXPECT_FALSE(form.GetHistory());
+    EXPECT_TRUE(form.GetStatus()->text().contains(QStringLiteral("missing.csv")))
+        << form.GetStatus()->text().toStdString();
 }
