@@ -118,6 +118,7 @@ QCPColorScale* AddColourScale(QCustomPlot& plot, QCPColorMap* map, const TChartP
     scale->setLabel(label);
     StyleAxis(scale->axis(), colours);
     map->setColorScale(scale);
+    map->removeFromLegend();
     auto* margins = new QCPMarginGroup(&plot);
     plot.axisRect()->setMarginGroup(QCP::msBottom | QCP::msTop, margins);
     scale->setMarginGroup(QCP::msBottom | QCP::msTop, margins);
@@ -180,9 +181,10 @@ void DrawHourglass(QCustomPlot& plot, const TStationHistory& history,
     QCPColorGradient gradient(QCPColorGradient::gpThermal);
     gradient = gradient.inverted(); // dark sky dark, bright sky bright
     gradient.setNanHandling(QCPColorGradient::nhTransparent);
-    map->setGradient(gradient);
     map->setInterpolate(false);
-    AddColourScale(plot, map, colours, QStringLiteral("Sky brightness (MPSAS)"));
+    // The scale hands its gradient to the map.
+    AddColourScale(plot, map, colours, QStringLiteral("Sky brightness (MPSAS)"))
+        ->setGradient(gradient);
     // Daylight readings would spread the scale over what the view is not about.
     map->setDataRange(QCPRange(std::max(brightest, 16.0), std::max(darkest, 17.0)));
 
@@ -206,7 +208,8 @@ void DrawHourglass(QCustomPlot& plot, const TStationHistory& history,
         graph->setPen(QPen(colour, 1.5, style));
         graph->setData(k, QVector<double>(values.begin(), values.end()), true);
     };
-    const QColor sun(0xff, 0xb0, 0x30), twilight(0x6f, 0xb8, 0xff), moon(0xe8, 0xe8, 0xe8);
+    const QColor sun(0xff, 0xb0, 0x30), twilight(0x3f, 0x88, 0xdf);
+    const QColor moon = colours.Dark ? QColor(0xe8, 0xe8, 0xe8) : QColor(0x6a, 0x6a, 0x8a);
     curve(QStringLiteral("Sunset, sunrise"), sunset, sun, Qt::SolidLine);
     plot.graph()->setVisible(true);
     curve(QString(), sunrise, sun, Qt::SolidLine);
@@ -283,9 +286,9 @@ void DrawJellyfish(QCustomPlot& plot, const TStationHistory& history,
     }
     QCPColorGradient gradient(QCPColorGradient::gpHot);
     gradient.setNanHandling(QCPColorGradient::nhTransparent);
-    map->setGradient(gradient);
     map->setInterpolate(false);
     QCPColorScale* scale = AddColourScale(plot, map, colours, QStringLiteral("Readings per cell"));
+    scale->setGradient(gradient);
     // Counts span orders of magnitude: the faint tentacles matter as much as the body.
     scale->setDataScaleType(QCPAxis::stLogarithmic);
     scale->axis()->setTicker(QSharedPointer<QCPAxisTickerLog>::create());
@@ -412,10 +415,9 @@ void DrawNight(QCustomPlot& plot, const TStationHistory& history,
     if (!options.NoonToNoon && events && std::isfinite(events->Sunset) &&
         std::isfinite(events->Sunrise))
         from = std::max(0.0, events->Sunset - 1), to = std::min(DayHours, events->Sunrise + 1);
-    // Twilight: shaded from sunset to astronomical dusk and from dawn to sunrise.
+    // Daylight shaded, and twilight more faintly: sunset to astronomical dusk, dawn to sunrise.
     if (events) {
-        QColor shade = colours.Twilight(TTwilightKind::Nautical);
-        const auto band = [&](double a, double b) {
+        const auto band = [&](double a, double b, TTwilightKind kind) {
             if (!std::isfinite(a) || !std::isfinite(b) || b <= a)
                 return;
             auto* rect = new QCPItemRect(&plot);
@@ -426,14 +428,14 @@ void DrawNight(QCustomPlot& plot, const TStationHistory& history,
             rect->topLeft->setCoords(a, 0);
             rect->bottomRight->setCoords(b, 1);
             rect->setPen(Qt::NoPen);
-            rect->setBrush(shade);
+            rect->setBrush(colours.Twilight(kind));
             rect->setLayer(QStringLiteral("background"));
             rect->setClipToAxisRect(true);
         };
-        band(from, events->Sunset);
-        band(events->Sunset, events->DuskAstronomical);
-        band(events->DawnAstronomical, events->Sunrise);
-        band(events->Sunrise, to);
+        band(from, events->Sunset, TTwilightKind::Day);
+        band(events->Sunset, events->DuskAstronomical, TTwilightKind::Nautical);
+        band(events->DawnAstronomical, events->Sunrise, TTwilightKind::Nautical);
+        band(events->Sunrise, to, TTwilightKind::Day);
     }
     QCPGraph* readings =
         AddGraph(plot, QStringLiteral("Readings"), colours.Readings, QCPScatterStyle::ssDisc, 3);
@@ -455,7 +457,7 @@ void DrawNight(QCustomPlot& plot, const TStationHistory& history,
                          std::min(DarkestShown, std::max(std::ceil(r.upper), r.lower + 2)));
     plot.yAxis->setRangeReversed(true);
     plot.legend->setVisible(true);
-    plot.axisRect()->insetLayout()->setInsetAlignment(0, Qt::AlignBottom | Qt::AlignHCenter);
+    plot.axisRect()->insetLayout()->setInsetAlignment(0, Qt::AlignTop | Qt::AlignHCenter);
 }
 
 QString TitleOf(const TStationHistory& history, const THistoryPlotOptions& options,

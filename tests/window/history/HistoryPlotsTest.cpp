@@ -75,7 +75,14 @@ TEST(HistoryPlots, HourglassCellsHoldTheMeanOfTheirReadings) {
     ASSERT_NE(map, nullptr);
     EXPECT_EQ(map->data()->keySize(), 10);
     ASSERT_NE(map->colorScale(), nullptr);
-    EXPECT_FALSE(map->gradient().colorStops().isEmpty());
+    // The map's gradient is the scale's, and a cell without readings is transparent.
+    EXPECT_EQ(map->gradient(), map->colorScale()->gradient());
+    EXPECT_EQ(map->gradient().nanHandling(), QCPColorGradient::nhTransparent);
+    // A dark sky is drawn dark.
+    QCPColorGradient gradient = map->gradient();
+    const QCPRange range = map->dataRange();
+    EXPECT_LT(QColor(gradient.color(range.upper, range)).lightness(),
+              QColor(gradient.color(range.lower, range)).lightness());
     // Night 3 at 23:00 (11 hours after noon): 21 + 0.3.
     EXPECT_NEAR(
         map->data()->data(sys_seconds{sys_days{year{2026} / March / 4}}.time_since_epoch().count(),
