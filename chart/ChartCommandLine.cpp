@@ -141,6 +141,8 @@ TChartCommandLine ParseChartCommandLine(const std::vector<std::string>& args) {
             command.Position = ParsePosition(value());
         else if (arg == "--site")
             command.SiteName = ParseSiteName(value());
+        else if (ParseViewOption(args, i, command.View))
+            continue;
         else if (arg.starts_with("-") && arg != "-")
             throw Exception("Unknown option " + arg + ".");
         else
@@ -168,9 +170,9 @@ TChartCommandLine ParseChartCommandLine(const std::vector<std::string>& args) {
 std::string ChartUsage() {
     return "Usage: nightlux-chart READINGS-FILE --png OUT.png [--night YYYY-MM-DD] [--dark]\n"
            "                      [--size WIDTHxHEIGHT] [--position LAT,LON[,ELEV]] [--site NAME]\n"
-           "                      [--style NAME]\n"
-           "Draws one night's sky brightness from a Nightlux readings file as a PNG picture;\n"
-           "no display is needed.\n"
+           "                      [--style NAME] [--view NAME] [--noon-to-noon]\n"
+           "Draws one night's sky brightness from a Nightlux readings file as a PNG picture,\n"
+           "or with --view a view of the readings or skyglow data file; no display is needed.\n"
            "  --png FILE    the picture to write (replaced if it exists)\n"
            "  --night DATE  the night that begins on that local date, noon to noon\n"
            "                (default: the night of the file's latest reading)\n"
@@ -180,7 +182,9 @@ std::string ChartUsage() {
            "  --position LAT,LON[,ELEV]\n"
            "                the site, for twilight and the Moon: degrees north, degrees\n"
            "                east, metres (default: the site saved in the settings)\n"
-           "  --site NAME   the site's name\n"
+           "  --site NAME   the site's name\n" +
+           ViewOptionsUsage() +
+           "  -h, --help    print this help and exit\n"
            "Damaged lines of the readings file are skipped and reported.\n"
            "\n"
            "Usage: nightlux-chart FILE-OR-FOLDER... --stats OUT.csv [--from YYYY-MM-DD]\n"
@@ -198,6 +202,19 @@ std::string ChartUsage() {
 }
 
 int RunChartCommand(const TChartCommandLine& command, std::ostream& out, std::ostream& err) {
+    if (command.View.View) {
+        const std::optional<TSkySite> site = ChartSite(command);
+        THistoryOptions options;
+        options.Paths = {command.ReadingsFile};
+        if (site && site->Site) {
+            options.Site = site->Site;
+            options.SiteName = site->Name;
+        }
+        if (command.SiteName)
+            options.SiteName = *command.SiteName;
+        return RunViewCommand(command.View, options, command.Night, command.PngFile, command.Size,
+                              command.Dark ? DarkWindowPalette() : QPalette(), out, err);
+    }
     try {
         if (!command.StatsFile.empty()) {
             WriteStats(command, out, err);

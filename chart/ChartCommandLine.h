@@ -1,6 +1,7 @@
 #pragma once
 
 #include "astro/Site.h"
+#include "chart/ChartViews.h"
 
 #include <QSize>
 #include <chrono>
@@ -13,6 +14,7 @@
 //                [--position LAT,LON[,ELEV]] [--site NAME] [--style NAME]
 // nightlux-chart FILE-OR-FOLDER... --stats OUT.csv [--from YYYY-MM-DD] [--to YYYY-MM-DD]
 //                [--position LAT,LON[,ELEV]] [--site NAME]
+//                [--view NAME] [--noon-to-noon]
 struct TChartCommandLine {
     bool Help = false;
     std::string ReadingsFile;       // the first of Paths
@@ -26,6 +28,8 @@ struct TChartCommandLine {
     QSize Size{1000, 600};
     std::optional<TPosition> Position; // default: the site saved in the settings
     std::optional<std::string> SiteName;
+    // --view and its options: a history view instead of the night chart.
+    TChartViewOptions View;
     // The settings that hold the saved site; empty for none.
     std::string SettingsFile;
 };

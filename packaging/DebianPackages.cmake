@@ -31,7 +31,10 @@ Ethernet model over TCP, the USB and RS-232 models over a serial port.
 It shows the sky brightness, the naked-eye limiting magnitude and the
 sensor temperature, and can keep every reading in a comma-separated file.
 .
-This package holds the window. The package nightlux-read reads the meter
+This package holds the window, and nightlux-chart, which draws a
+station's history (the night, the hourglass, the jellyfish, brightness
+against the Sun, histograms) and its table of nights from readings files
+and skyglow data files, without a display. The package nightlux-read reads the meter
 without a display and logs it all night as a service.")
 
 set(CPACK_DEBIAN_HEADLESS_PACKAGE_NAME nightlux-read)

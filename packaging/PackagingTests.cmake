@@ -6,7 +6,7 @@ find_program(APPSTREAMCLI appstreamcli)
 find_program(SYSTEMD_ANALYZE systemd-analyze)
 set(check_page ${CMAKE_CURRENT_SOURCE_DIR}/CheckManPage.cmake)
 
-foreach(program nightlux-read nightlux-meter-sim)
+foreach(program nightlux-chart nightlux-read nightlux-meter-sim)
     if(TARGET ${program})
         add_test(NAME packaging.manpage.${program}
             COMMAND ${CMAKE_COMMAND} -DMANPAGE=${out}/man/man1/${program}.1

@@ -27,6 +27,7 @@ class QToolButton;
 class TDmSQMBase;
 class TFindMetersDialog;
 struct TChosenMeter;
+class THistoryFm;
 class TNightChartFm;
 class TReadingSharing;
 class TUpDown;
@@ -64,6 +65,8 @@ public:
     bool IsLoggerAvailable() const;
     // The station menu's "Data Logger..." entry and its shortcut, enabled for LU-DL only.
     void BindLoggerEntry();
+    // Opens the History window, reading the readings file when it names one.
+    void HistoryClick();
     // Stores the settings; always allows closing.
     bool FormCloseQuery();
     // The window's screen now has another resolution (pixels per inch).
@@ -77,6 +80,8 @@ public:
     TNightChartFm* GetChart() const { return ChartFm; }
     // The Find Meters dialog, made on first use; it searches when it is first opened.
     TFindMetersDialog* GetFindMeters();
+    // The History window, once it has been opened.
+    THistoryFm* GetHistoryFm() const { return HistoryFm; }
 
     // The names of the controls whose captions do not fit their places.
     QStringList CutCaptions() const;
@@ -185,6 +190,7 @@ private:
 
     TNightChartFm* ChartFm = nullptr;
     TFindMetersDialog* FindFm = nullptr;
+    THistoryFm* HistoryFm = nullptr;
     std::vector<TNightReading> SessionReadings;
     QPointer<QDialog> LoggerFm; // the data logger's dialog while it is open
 };

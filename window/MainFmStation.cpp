@@ -1,10 +1,14 @@
 // The station menu: one button after the window's own controls that reaches every addition
 // (the night chart, site and sharing, and the tools added beside them).
+#include "core/Sqmconfig.h"
+#include "history/SkyOfNight.h"
 #include "window/MainFm.h"
 #include "window/NightluxApplication.h"
+#include "window/history/HistoryFm.h"
 
 #include <QAction>
 #include <QFrame>
+#include <QLineEdit>
 #include <QMenu>
 #include <QToolButton>
 
@@ -24,6 +28,8 @@ void TMainForm::BuildStationButton() {
     // its own shortcut); the entries only show them.
     AddStationEntry(QStringLiteral("ActNightChart"), QStringLiteral("Night Chart\tAlt+H"),
                     [this] { BtnChartClick(); });
+    AddStationEntry(QStringLiteral("ActHistory"), QStringLiteral("History..."),
+                    [this] { HistoryClick(); });
     AddStationEntry(QStringLiteral("ActSharing"),
                     QStringLiteral("Site and Sharing...\tCtrl+Shift+S"),
                     [this] { SharingClick(); });
@@ -36,4 +42,22 @@ QAction* TMainForm::AddStationEntry(const QString& name, const QString& text,
     action->setObjectName(name);
     connect(action, &QAction::triggered, this, Guarded(handler));
     return action;
+}
+
+void TMainForm::HistoryClick() {
+    const bool first = HistoryFm == nullptr;
+    if (first) {
+        HistoryFm = new THistoryFm(this);
+        HistoryFm->setModal(false);
+    }
+    // The saved site stands in for files without a position line.
+    HistoryFm->SetDefaultSite(SavedSkySite(SettingsFileName()).Site);
+    const std::string readingsFile = EdtFileName->text().toStdString();
+    if (first && !readingsFile.empty()) {
+        HistoryFm->SetPaths({readingsFile});
+        HistoryFm->Load();
+    }
+    HistoryFm->show();
+    HistoryFm->raise();
+    HistoryFm->activateWindow();
 }
