@@ -1,5 +1,7 @@
 #include "history/SkyTrack.h"
 
+#include "astro/Night.h"
+#include "astro/Site.h"
 #include "astro/SkyMath.h"
 
 #include <algorithm>
@@ -8,7 +10,6 @@
 
 namespace {
 
-constexpr double UnixEpochJd = 2440587.5;
 
 double Radians(double degrees) {
     return degrees * (M_PI / 180.0);
@@ -19,14 +20,14 @@ double Degrees(double radians) {
 }
 
 astro::TJde JdeOf(std::int64_t utcMs) {
-    return astro::TJde(UnixEpochJd + double(utcMs) / 86400000.0);
+    return astro::TJde(astro::UnixEpochJd + double(utcMs) / 86400000.0);
 }
 
 } // namespace
 
 TSkyTrack::TSkyTrack(const TPosition& site, int stepMinutes)
     : Site(site), StepMs(std::int64_t(stepMinutes) * 60000) {
-    astro::CheckSite(site);
+    CheckPosition(site);
     Index.fill(std::numeric_limits<std::int64_t>::min());
 }
 

@@ -16,7 +16,6 @@
 namespace {
 
 constexpr std::size_t DamagedNamed = 10;
-constexpr double UnixEpochJd = 2440587.5;
 constexpr double SameSiteDegrees = 0.01;
 constexpr long MostNights = 40000; // a century
 
@@ -169,7 +168,7 @@ TNightStats StatsOf(const year_month_day& night, const THistoryReading* begin,
         stats.DarkMedian = median;
         stats.ClearFraction = double(clear) / double(dark.size());
     }
-    const astro::TJde midnight(UnixEpochJd + double(LocalMidnightMs(night)) / 86400000.0);
+    const astro::TJde midnight(astro::UnixEpochJd + double(LocalMidnightMs(night)) / 86400000.0);
     stats.MoonFraction = astro::GetMoonIlluminatedFraction(midnight);
     return stats;
 }

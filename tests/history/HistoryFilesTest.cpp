@@ -143,7 +143,7 @@ TEST(HistoryFilesTest, ReadsEverySkyglowLayout) {
         ASSERT_TRUE(c.Site);
         EXPECT_DOUBLE_EQ(c.Site->Latitude, 53.35);
         EXPECT_DOUBLE_EQ(c.Site->Longitude, -6.26);
-        EXPECT_DOUBLE_EQ(c.Site->Elevation, 20);
+        EXPECT_DOUBLE_EQ(c.Site->Elevation.value_or(0.0), 20);
         EXPECT_EQ(c.SiteName, "Test Hill");
         ASSERT_EQ(c.Readings.size(), 3u);
         EXPECT_EQ(c.Readings[0].UtcMs, Ms(2026, 12, 9, 21, 0, 9));

@@ -35,7 +35,7 @@ std::string Skyglow(const std::vector<std::pair<std::int64_t, double>>& readings
     text << "# Definition of the community standard for skyglow observations 1.0\r\n"
          << "# Number of header lines: 6\r\n"
          << "# Position (lat, lon, elev(m)): " << site.Latitude << ", " << site.Longitude << ", "
-         << site.Elevation << "\r\n"
+         << site.Elevation.value_or(0.0) << "\r\n"
          << "# UTC Date & Time, Local Date & Time, Temperature, Counts, Frequency, MSAS\r\n"
          << "# YYYY-MM-DDTHH:mm:ss.fff;YYYY-MM-DDTHH:mm:ss.fff;Celsius;number;Hz;mag/arcsec^2\r\n"
          << "# END OF HEADER\r\n";
@@ -60,10 +60,13 @@ std::map<std::string, std::vector<TReferenceRow>> Reference() {
     for (std::string line; std::getline(in, line);) {
         std::istringstream fields(line);
         TReferenceRow row{};
+        double elevation = 0.0;
         if (fields >> kind && kind == "R" &&
-            fields >> name >> row.Site.Latitude >> row.Site.Longitude >> row.Site.Elevation >>
-                row.Seconds >> row.Sun >> row.Moon >> row.Fraction)
+            fields >> name >> row.Site.Latitude >> row.Site.Longitude >> elevation >>
+                row.Seconds >> row.Sun >> row.Moon >> row.Fraction) {
+            row.Site.Elevation = elevation;
             rows[name].push_back(row);
+        }
     }
     return rows;
 }

@@ -51,7 +51,7 @@ std::string Iso(std::int64_t seconds) {
 std::string Header(const TSimulatedYearOptions& o) {
     char position[96];
     std::snprintf(position, sizeof position, "%.4f, %.4f, %.0f", o.Site.Latitude, o.Site.Longitude,
-                  o.Site.Elevation);
+                  o.Site.Elevation.value_or(0.0));
     const char* lines[] = {
         "Definition of the community standard for skyglow observations 1.0",
         "URL: http://www.darksky.org/measurements",

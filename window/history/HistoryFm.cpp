@@ -184,7 +184,7 @@ THistoryFm::~THistoryFm() {
     Watcher->waitForFinished();
 }
 
-void THistoryFm::SetDefaultSite(const std::optional<astro::TSite>& site) {
+void THistoryFm::SetDefaultSite(const std::optional<TPosition>& site) {
     DefaultSite = site;
 }
 

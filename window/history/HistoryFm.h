@@ -33,7 +33,7 @@ public:
     ~THistoryFm() override;
 
     // The site used when a file has no position line; none leaves it to the files.
-    void SetDefaultSite(const std::optional<astro::TSite>& site);
+    void SetDefaultSite(const std::optional<TPosition>& site);
     void SetPaths(const std::vector<std::string>& paths);
     std::vector<std::string> GetPaths() const;
 
@@ -91,7 +91,7 @@ private:
     QPushButton* ExportPictureButton = nullptr;
     QPushButton* ExportTableButton = nullptr;
 
-    std::optional<astro::TSite> DefaultSite;
+    std::optional<TPosition> DefaultSite;
     std::optional<TStationHistory> History;
     // The running load's result and its stop flag, shared with the worker thread.
     struct TLoad;

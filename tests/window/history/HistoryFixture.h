@@ -14,7 +14,7 @@
 inline TStationHistory MakeHistory(int nights) {
     using namespace std::chrono;
     TStationHistory history;
-    history.Site = astro::TSite{48.5, -3.25, 120};
+    history.Site = TPosition{48.5, -3.25, 120};
     history.SiteName = "Test Hill";
     const year_month_day first = year{2026} / March / 1;
     for (int n = 0; n < nights; ++n) {

@@ -93,7 +93,7 @@ std::string WriteReadings(const TTempFolder& folder) {
 TEST(HistoryFm, LoadsOnAWorkerThreadAndCancelKeepsWhatWasShown) {
     TTempFolder folder;
     THistoryFm form;
-    form.SetDefaultSite(astro::TSite{52.16, 4.49, 0});
+    form.SetDefaultSite(TPosition{52.16, 4.49, 0});
     form.SetPaths({WriteReadings(folder)});
     QSignalSpy finished(&form, &THistoryFm::LoadFinished);
     form.Load();
@@ -117,7 +117,7 @@ TEST(HistoryFm, LoadsOnAWorkerThreadAndCancelKeepsWhatWasShown) {
 TEST(HistoryFm, AFailedLoadIsSaid) {
     TTempFolder folder;
     THistoryFm form;
-    form.SetDefaultSite(astro::TSite{52.16, 4.49, 0});
+    form.SetDefaultSite(TPosition{52.16, 4.49, 0});
     form.SetPaths({folder.File("missing.csv")});
     QSignalSpy finished(&form, &THistoryFm::LoadFinished);
     form.Load();
