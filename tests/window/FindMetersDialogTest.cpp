@@ -232,7 +232,9 @@ TEST_F(FindMetersDialogTest, TheComPortListDescribesTheUsbPorts) {
 
 // The README's picture of the dialog. Runs only when NIGHTLUX_SCREENSHOTS names the folder
 // to write it to (scripts/take-screenshots runs it under Xvfb).
-TEST_F(FindMetersDialogTest, Screenshot) {
+class FindMetersScreenshotTest : public FindMetersDialogTest {};
+
+TEST_F(FindMetersScreenshotTest, AfterASearch) {
     const QString folder = QString::fromLocal8Bit(qgetenv("NIGHTLUX_SCREENSHOTS"));
     if (folder.isEmpty())
         GTEST_SKIP() << "set NIGHTLUX_SCREENSHOTS to a folder to take the picture";
