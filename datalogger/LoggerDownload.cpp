@@ -3,10 +3,10 @@
 #include "core/Nelm.h"
 #include "core/ReadingsFile.h"
 #include "history/ReadingsFileReader.h"
-#include "sharing/SharedReading.h"
-#include "sharing/SkyglowWriter.h"
 #include "meter/Dm_SQMBase.h"
 #include "platform/Exception.h"
+#include "sharing/SharedReading.h"
+#include "sharing/SkyglowWriter.h"
 
 #include <chrono>
 #include <cmath>

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "sharing/SharingSettings.h"
 #include "astro/Site.h"
 #include "meter/DataLogger.h"
+#include "sharing/SharingSettings.h"
 
 #include <cstdint>
 #include <functional>

@@ -1,15 +1,15 @@
 #include "headless/LoggerCommand.h"
 
-#include "datalogger/LoggerDownload.h"
 #include "core/Sqmmodelnames.h"
 #include "core/UiSeams.h"
-#include "sharing/SharingSettings.h"
+#include "datalogger/LoggerDownload.h"
 #include "headless/HeadlessReader.h"
 #include "headless/StopSignals.h"
 #include "meter/DataLogger.h"
 #include "meter/Dm_SQMLUR.h"
 #include "platform/IniFile.h"
 #include "platform/NumberFormat.h"
+#include "sharing/SharingSettings.h"
 
 #include <cmath>
 #include <ostream>

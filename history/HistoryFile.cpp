@@ -163,8 +163,7 @@ void THistoryFileParser::HeaderLine(std::string_view text) {
             const std::optional<double> elev =
                 parts.size() >= 3 ? Number(parts[2]) : std::optional<double>(0.0);
             if (lat && lon && std::fabs(*lat) <= 90 && std::fabs(*lon) <= 180)
-                Contents.Site =
-                    TPosition{*lat, *lon, elev && std::fabs(*elev) < 10000 ? *elev : 0};
+                Contents.Site = TPosition{*lat, *lon, elev && std::fabs(*elev) < 10000 ? *elev : 0};
         }
     } else if (colon != std::string_view::npos && key == "Location name") {
         Contents.SiteName = std::string(value);

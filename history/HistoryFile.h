@@ -25,7 +25,7 @@ struct THistoryFileContents {
     std::vector<TFileReading> Readings;    // in file order
     std::vector<std::size_t> DamagedLines; // 1-based
     std::size_t DamagedCount = 0;          // all of them; DamagedLines keeps the first few
-    std::optional<TPosition> Site;      // a skyglow file's position line
+    std::optional<TPosition> Site;         // a skyglow file's position line
     std::string SiteName;                  // its location name
     std::string Problem;                   // why an Unknown file is not taken
 };

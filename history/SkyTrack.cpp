@@ -10,7 +10,6 @@
 
 namespace {
 
-
 double Radians(double degrees) {
     return degrees * (M_PI / 180.0);
 }

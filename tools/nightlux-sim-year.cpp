@@ -1,6 +1,6 @@
 // Writes a deterministic simulated year of readings as skyglow data files.
-#include "platform/Exception.h"
 #include "astro/Site.h"
+#include "platform/Exception.h"
 #include "tools/year/SimulatedYear.h"
 
 #include <charconv>

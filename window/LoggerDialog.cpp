@@ -1,10 +1,10 @@
 #include "window/LoggerDialog.h"
 
-#include "sharing/SharingSettings.h"
 #include "meter/DataLogger.h"
 #include "meter/Dm_SQMLUR.h"
 #include "platform/IniFile.h"
 #include "platform/NumberFormat.h"
+#include "sharing/SharingSettings.h"
 
 #include <QCloseEvent>
 #include <QComboBox>

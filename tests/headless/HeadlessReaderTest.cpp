@@ -210,8 +210,7 @@ TEST_F(HeadlessReader, JournalLinesCarryTheirPriority) {
             WriteBytes(skyglow, "x");
         }
     };
-    EXPECT_EQ(Run({"--timeout", "1", "--every-seconds", "1", "--count", "3", "--skyglow",
-                   skyglow}),
+    EXPECT_EQ(Run({"--timeout", "1", "--every-seconds", "1", "--count", "3", "--skyglow", skyglow}),
               1);
     std::istringstream told(journal.str());
     std::vector<std::string> priorities;

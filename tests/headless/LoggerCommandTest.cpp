@@ -1,10 +1,10 @@
 // nightlux-read --logger in-process, against the simulated SQM-LU-DL on a pseudo-terminal.
 
 #include "datalogger/LoggerDownload.h"
-#include "history/ReadingsFileReader.h"
 #include "headless/HeadlessOptions.h"
 #include "headless/HeadlessReader.h"
 #include "headless/StopSignals.h"
+#include "history/ReadingsFileReader.h"
 #include "meter/Dm_SQMLUR.h"
 #include "tests/support/RowName.h"
 #include "tests/support/ScopedEnv.h"

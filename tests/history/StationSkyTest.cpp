@@ -62,8 +62,8 @@ std::map<std::string, std::vector<TReferenceRow>> Reference() {
         TReferenceRow row{};
         double elevation = 0.0;
         if (fields >> kind && kind == "R" &&
-            fields >> name >> row.Site.Latitude >> row.Site.Longitude >> elevation >>
-                row.Seconds >> row.Sun >> row.Moon >> row.Fraction) {
+            fields >> name >> row.Site.Latitude >> row.Site.Longitude >> elevation >> row.Seconds >>
+                row.Sun >> row.Moon >> row.Fraction) {
             row.Site.Elevation = elevation;
             rows[name].push_back(row);
         }

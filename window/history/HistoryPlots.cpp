@@ -48,9 +48,10 @@ QString Coordinate(double value, char positive, char negative) {
 
 QString SiteText(const TStationHistory& history) {
     QString text = QString::fromStdString(history.SiteName);
-    const QString position = Coordinate(history.Site.Latitude, 'N', 'S') + QLatin1Char(' ') +
-                             Coordinate(history.Site.Longitude, 'E', 'W') +
-                             QStringLiteral(" %1 m").arg(history.Site.Elevation.value_or(0.0), 0, 'f', 0);
+    const QString position =
+        Coordinate(history.Site.Latitude, 'N', 'S') + QLatin1Char(' ') +
+        Coordinate(history.Site.Longitude, 'E', 'W') +
+        QStringLiteral(" %1 m").arg(history.Site.Elevation.value_or(0.0), 0, 'f', 0);
     return text.isEmpty() ? position : text + QStringLiteral(" (") + position + QLatin1Char(')');
 }
 
