@@ -34,7 +34,7 @@ TNightChartFm::TNightChartFm(const TNight& night, QWidget* parent)
 
 void TNightChartFm::SetReadingsFileName(const std::string& fileName) {
     FileName = fileName;
-    ReadStoredReadings();
+    StoredNight.reset();
     ShowNight(View->GetNight());
 }
 
@@ -53,6 +53,9 @@ void TNightChartFm::SetSkySite(const TSkySite& site) {
 }
 
 void TNightChartFm::ShowNight(const TNight& night) {
+    // Only the night shown is held, so a file of any size is charted in bounded memory.
+    if (StoredNight != night)
+        ReadStoredReadings(night);
     View->SetNight(night);
     View->SetReadings(MergeReadings(Stored, Session, night));
     QString note = SkySiteNote;
@@ -91,16 +94,17 @@ QString TNightChartFm::GetSkyNote() const {
     return SkyNote->text();
 }
 
-void TNightChartFm::ReadStoredReadings() {
+void TNightChartFm::ReadStoredReadings(const TNight& night) {
     Stored.clear();
+    StoredNight = night;
     QString note;
     struct stat st {};
     // A file not made yet holds no readings; that is no news.
     if (!FileName.empty() && (::stat(FileName.c_str(), &st) == 0 || errno != ENOENT)) {
         try {
-            TReadingsFileContents contents = ReadReadingsFile(FileName);
+            TReadingsFileContents contents = ReadReadingsFileNight(FileName, night);
             Stored = std::move(contents.Readings);
-            const std::size_t damaged = contents.DamagedLines.size();
+            const std::size_t damaged = contents.DamagedCount;
             const QString name = QString::fromStdString(FileName);
             if (damaged == 1)
                 note = tr("%1: 1 damaged line skipped (line %2).")

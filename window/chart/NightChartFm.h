@@ -47,7 +47,7 @@ public:
     QString GetSkyNote() const;
 
 private:
-    void ReadStoredReadings();
+    void ReadStoredReadings(const TNight& night);
 
     TNightChartView* View = nullptr;
     QLabel* FileNote = nullptr;
@@ -56,6 +56,7 @@ private:
     std::string FileName;
     TSkyFunction Sky;
     std::optional<std::pair<TNight, TNightSky>> LastSky; // the sky function's last answer
-    std::vector<TNightReading> Stored;
+    std::vector<TNightReading> Stored; // of StoredNight only
+    std::optional<TNight> StoredNight;
     std::vector<TNightReading> Session;
 };

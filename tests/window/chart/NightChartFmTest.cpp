@@ -76,6 +76,13 @@ TEST_F(NightChartFmTest, SaysWhyTheFileCouldNotBeReadButNotThatItIsNotThereYet) 
     EXPECT_TRUE(Form.GetView()->GetReadings().empty());
 }
 
+// A device never reaches the reader: /dev/zero once grew the program until it aborted.
+TEST_F(NightChartFmTest, ADeviceAsTheReadingsFileIsNamedAndNotRead) {
+    Form.SetReadingsFileName("/dev/zero");
+    EXPECT_EQ(Form.GetFileNote(), "Could not read /dev/zero: it is a device, not a regular file");
+    EXPECT_TRUE(Form.GetView()->GetReadings().empty());
+}
+
 TEST_F(NightChartFmTest, TakesTwilightAndMoonFromTheSkyFunctionForEachNight) {
     std::vector<std::string> asked;
     Form.SetSkyFunction([&asked](const TNight& night) {
