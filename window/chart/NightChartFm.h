@@ -56,7 +56,7 @@ private:
     std::string FileName;
     TSkyFunction Sky;
     std::optional<std::pair<TNight, TNightSky>> LastSky; // the sky function's last answer
-    std::vector<TNightReading> Stored; // of StoredNight only
+    std::vector<TNightReading> Stored;                   // of StoredNight only
     std::optional<TNight> StoredNight;
     std::vector<TNightReading> Session;
 };
