@@ -139,7 +139,7 @@ TLoggerStore::TLoggerStore(TSetup setup) : Setup(std::move(setup)) {
     if (!Setup.Skyglow.Folder.empty()) {
         TSkyglowSettings settings = Setup.Skyglow;
         settings.TimeSynchronization = LoggerTimeSynchronization(Setup.Clock);
-        const std::string calibration = Setup.CalibrationReply;
+        std::string calibration = Setup.CalibrationReply;
         Skyglow = std::make_unique<TSkyglowWriter>(settings, Setup.Site, "SQM-LU-DL",
                                                    [calibration] { return calibration; });
     }

@@ -89,7 +89,7 @@ bool InPeriod(const year_month_day& night, const THistoryOptions& options) {
 
 constexpr double SunsetAltitude = -0.8333; // the upper limb at the horizon, with refraction
 constexpr double AstronomicalAltitude = -18.0;
-constexpr std::int64_t ScanStepMs = 10 * 60000;
+constexpr std::int64_t ScanStepMs = std::int64_t(10) * 60000;
 
 std::int64_t LocalNoonMs(const year_month_day& date) {
     return LocalToUnixTime(int(date.year()), int(unsigned(date.month())), int(unsigned(date.day())),
@@ -108,7 +108,8 @@ TNightEvents EventsOf(const year_month_day& night, TSkyTrack& sky) {
     const auto hours = [&](std::int64_t t0, double a0, double a1, double level) {
         const double f = (level - a0) / (a1 - a0);
         const std::int64_t t = t0 + std::int64_t(f * double(ScanStepMs));
-        return double(t / 1000 + GetUtcOffsetAt(t / 1000)) / 3600.0 - localNoon;
+        const std::int64_t seconds = t / 1000; // whole seconds, as the clock keeps them
+        return double(seconds + GetUtcOffsetAt(seconds)) / 3600.0 - localNoon;
     };
     TSkyTrack::TSky previous = sky.At(start);
     for (std::int64_t t = start; t < end; t += ScanStepMs) {
@@ -258,11 +259,12 @@ TStationHistory LoadStationHistory(const THistoryOptions& options,
     history.Readings.reserve(raw.size());
     for (const TFileReading& reading : raw) {
         if (!history.Readings.empty()) {
-            const THistoryReading& last = history.Readings.back();
+            const THistoryReading& previous = history.Readings.back();
             // The same reading from two files; a readings file drops the milliseconds.
-            if (last.UtcMs == reading.UtcMs ||
-                (reading.UtcMs - last.UtcMs < 1000 && reading.UtcMs / 1000 == last.UtcMs / 1000 &&
-                 std::fabs(last.Mpsas - reading.Mpsas) < 0.005f)) {
+            if (previous.UtcMs == reading.UtcMs ||
+                (reading.UtcMs - previous.UtcMs < 1000 &&
+                 reading.UtcMs / 1000 == previous.UtcMs / 1000 &&
+                 std::fabs(previous.Mpsas - reading.Mpsas) < 0.005f)) {
                 ++report.Duplicates;
                 continue;
             }
@@ -322,15 +324,15 @@ TStationHistory LoadStationHistory(const THistoryOptions& options,
     }
 
     const sys_days first{options.From.value_or(history.Nights.front().Night)};
-    const sys_days last{options.To.value_or(history.Nights.back().Night)};
-    if ((last - first).count() > MostNights)
+    const sys_days lastNight{options.To.value_or(history.Nights.back().Night)};
+    if ((lastNight - first).count() > MostNights)
         throw Exception("The period is too long: at most " + std::to_string(MostNights) +
                         " nights at once.");
-    for (sys_days day = first; day <= last; day += days{1}) {
+    for (sys_days day = first; day <= lastNight; day += days{1}) {
         history.Events.push_back(EventsOf(year_month_day{day}, sky));
         if (history.Events.size() % 32 == 0)
             progress(0.9 +
-                     0.1 * double((day - first).count()) / double((last - first).count() + 1));
+                     0.1 * double((day - first).count()) / double((lastNight - first).count() + 1));
     }
     progress(1);
     return history;

@@ -213,6 +213,7 @@ TEthernetDiscovery::Run(const std::function<void(const TDiscoveredDevice&)>& fou
     TClock::time_point nextSend = TClock::now();
     TClock::time_point end = nextSend + Options.Listen;
     std::vector<pollfd> polls;
+    polls.reserve(sockets.size());
     for (const TFileDescriptor& socket : sockets)
         polls.push_back({socket.Get(), POLLIN, 0});
 

@@ -99,14 +99,14 @@ std::string AsciiText(const std::string& text) {
             ascii += ' ';
         else if (cp >= 0x300 && cp <= 0x36F)
             continue; // a combining accent: the letter before it stands for both
-        else if (cp < 0x20 || cp == 0x7F || cp == InvalidCodePoint)
-            ascii += '?';
-        else if (cp < 0x80)
+        else if (cp >= 0x20 && cp < 0x7F)
             ascii += static_cast<char>(cp);
-        else if (const std::string nearest = NearestAscii(cp); !nearest.empty())
+        else if (const std::string nearest =
+                     cp < 0x80 || cp == InvalidCodePoint ? std::string() : NearestAscii(cp);
+                 !nearest.empty())
             ascii += nearest;
         else
-            ascii += '?';
+            ascii += '?'; // a control character, an invalid byte, or no letter near it
     }
     return ascii;
 }

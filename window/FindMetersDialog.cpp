@@ -276,7 +276,7 @@ void TFindMetersDialog::IdentifySelected() {
             } catch (const std::exception& e) {
                 text = FirstLine(e.what());
                 const QString prefix = QStringLiteral("communication error: ");
-                if (const int at = text.indexOf(prefix); at >= 0)
+                if (const qsizetype at = text.indexOf(prefix); at >= 0)
                     text = text.mid(at + prefix.size());
             }
             IdentifyDone = true;

@@ -71,7 +71,7 @@ std::int64_t TLoggerFlash::Pointer() const {
 }
 
 std::string TLoggerFlash::RecordLine(std::int64_t slot) const {
-    const std::string erased = "L4,55-55-55 5 55:55:55,00.00,-873.4C,255";
+    std::string erased = "L4,55-55-55 5 55:55:55,00.00,-873.4C,255";
     const std::int64_t used = std::min(Opts.Records, Opts.Capacity);
     if (slot < 0 || slot >= used || Opts.ErasedSlots.contains(slot))
         return erased;

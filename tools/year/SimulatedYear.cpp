@@ -114,8 +114,8 @@ std::size_t WriteSimulatedYear(const TSimulatedYearOptions& o) {
     const std::string header = Header(o);
     std::size_t written = 0;
     const sys_days first{year{o.Year} / 1 / 1};
-    const sys_days last = o.Days ? first + days{o.Days} : sys_days{year{o.Year + o.Years} / 1 / 1};
-    for (sys_days night = first; night < last; night += days{1}) {
+    const sys_days stop = o.Days ? first + days{o.Days} : sys_days{year{o.Year + o.Years} / 1 / 1};
+    for (sys_days night = first; night < stop; night += days{1}) {
         const year_month_day date{night};
         const double age = double((night - first).count()) / 365.25;
         const double pollution = Flux(LightPollution) * std::pow(10.0, 0.4 * o.TrendPerYear * age);

@@ -196,6 +196,7 @@ void THistoryFm::SetPaths(const std::vector<std::string>& paths) {
 
 std::vector<std::string> THistoryFm::GetPaths() const {
     std::vector<std::string> paths;
+    paths.reserve(static_cast<std::size_t>(Paths->count()));
     for (int i = 0; i < Paths->count(); ++i)
         paths.push_back(Paths->item(i)->text().toStdString());
     return paths;

@@ -59,7 +59,8 @@ QString SiteText(const TStationHistory& history) {
 QSharedPointer<QCPAxisTickerText> ClockTicker(double from, double to) {
     auto ticker = QSharedPointer<QCPAxisTickerText>::create();
     const double step = to - from > 12 ? 2.0 : 1.0;
-    for (double hour = std::ceil(from / step) * step; hour <= to + 1e-9; hour += step) {
+    for (auto i = static_cast<int>(std::ceil(from / step)); i * step <= to + 1e-9; ++i) {
+        const double hour = i * step;
         const int clock = static_cast<int>(std::lround(hour + 12.0)) % 24;
         ticker->addTick(hour,
                         QStringLiteral("%1:00").arg((clock + 24) % 24, 2, 10, QLatin1Char('0')));
@@ -146,14 +147,14 @@ void DrawHourglass(QCustomPlot& plot, const TStationHistory& history,
     RequireReadings(history);
     const year_month_day first = NightOf(history.Readings.front().Local);
     const year_month_day last = NightOf(history.Readings.back().Local);
-    const int nights = (sys_days{last} - sys_days{first}).count() + 1;
+    const int nights = static_cast<int>((sys_days{last} - sys_days{first}).count()) + 1;
     const int timeBins = static_cast<int>(std::lround(DayHours / TimeBinHours));
     // The mean MPSAS of each cell.
     std::vector<double> sum(static_cast<std::size_t>(nights) * timeBins, 0.0);
     std::vector<int> count(sum.size(), 0);
     for (const THistoryReading& reading : history.Readings) {
         const year_month_day night = NightOf(reading.Local);
-        const int column = (sys_days{night} - sys_days{first}).count();
+        const auto column = static_cast<int>((sys_days{night} - sys_days{first}).count());
         const int row = std::clamp(static_cast<int>(NightHours(reading, night) / TimeBinHours), 0,
                                    timeBins - 1);
         const std::size_t cell = static_cast<std::size_t>(column) * timeBins + row;
