@@ -464,7 +464,7 @@ void DrawNight(QCustomPlot& plot, const TStationHistory& history,
 
 QString TitleOf(const TStationHistory& history, const THistoryPlotOptions& options,
                 std::optional<year_month_day> night) {
-    const QString site = SiteText(history);
+    QString site = SiteText(history);
     QString period;
     if (!history.Readings.empty())
         period = DateText(NightOf(history.Readings.front().Local)) + QStringLiteral(" to ") +
