@@ -66,6 +66,7 @@ TDateTime LoggerLocalTime(TDateTime meterTime, TLoggerClock clock) {
     if (clock == TLoggerClock::Local)
         return meterTime;
     const std::time_t seconds = static_cast<std::time_t>(UnixSeconds(meterTime));
+    tzset(); // localtime_r need not read TZ again
     std::tm local{};
     if (localtime_r(&seconds, &local) == nullptr)
         throw EConvertError("The meter's time " + LoggerTimeText(meterTime) +

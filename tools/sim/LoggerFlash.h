@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <set>
 #include <string>
@@ -50,7 +51,7 @@ public:
     std::string RecordLine(std::int64_t slot) const;
     std::int64_t Pointer() const;
     bool Erased() const { return Opts.Records == 0; }
-    int EraseCommands() const { return Erases; }
+    int EraseCommands() const { return Erases.load(); }
     const TLoggerOptions& Options() const { return Opts; }
 
 private:
@@ -63,6 +64,6 @@ private:
     double Threshold = 0.0;
     int Mode = 3;
     int BusyLeft = 0;
-    int Erases = 0;
+    std::atomic<int> Erases{0}; // read by tests while the meter answers on its thread
     std::set<std::int64_t> GarbledSent;
 };
