@@ -35,6 +35,16 @@ const std::vector<TFloorRow> Rows{
      TTargetKind::AtMost, 5.0},
     {"nightlux-read one shot, CPU", "NightluxReadOneShot", "RawReadOneShot", ChildCpu,
      TTargetKind::AtMost, 10.0},
+    {"History of a year, read and summed up", "HistoryLoadYear", "HistoryFloorYear", Milliseconds,
+     TTargetKind::AtMost, 1000.0},
+    {"History of a year, beside reading alone", "HistoryLoadYear", "HistoryFloorYear", Milliseconds,
+     TTargetKind::TimesFloor, 6.0},
+    {"History of five years, beside one year", "HistoryLoadFiveYears", "HistoryLoadYear",
+     Milliseconds, TTargetKind::TimesFloor, 5.0},
+    {"History of a year, peak resident (program)", "HistoryYearStatsProgram", "", PeakResident,
+     TTargetKind::AtMost, 150.0},
+    {"Hourglass of a year to a PNG (program)", "HistoryHourglassPng", "", Milliseconds,
+     TTargetKind::AtMost, 2000.0},
 };
 
 } // namespace

@@ -156,9 +156,10 @@ TChartCommandLine ParseChartCommandLine(const std::vector<std::string>& args) {
     if (command.PngFile.empty() && command.StatsFile.empty())
         throw Exception("Name the picture to write with --png FILE, or the statistics with "
                         "--stats FILE.");
-    if (!command.PngFile.empty() && command.Paths.size() > 1)
+    // A view reads any number of files and folders; the night chart draws one file.
+    if (!command.PngFile.empty() && !command.View.View && command.Paths.size() > 1)
         throw Exception("Only one readings file for a night's picture, please: '" +
-                        command.Paths[1] + "' is one too many.");
+                        command.Paths[1] + "' is one too many (--view night reads several).");
     if (command.From && command.To &&
         std::chrono::sys_days{*command.To} < std::chrono::sys_days{*command.From})
         throw Exception("The period ends (--to) before it begins (--from).");
@@ -170,9 +171,12 @@ TChartCommandLine ParseChartCommandLine(const std::vector<std::string>& args) {
 std::string ChartUsage() {
     return "Usage: nightlux-chart READINGS-FILE --png OUT.png [--night YYYY-MM-DD] [--dark]\n"
            "                      [--size WIDTHxHEIGHT] [--position LAT,LON[,ELEV]] [--site NAME]\n"
-           "                      [--style NAME] [--view NAME] [--noon-to-noon]\n"
+           "                      [--style NAME]\n"
+           "       nightlux-chart FILE-OR-FOLDER... --view NAME --png OUT.png [--noon-to-noon]\n"
+           "                      [--from YYYY-MM-DD] [--to YYYY-MM-DD] [OPTION]...\n"
            "Draws one night's sky brightness from a Nightlux readings file as a PNG picture,\n"
-           "or with --view a view of the readings or skyglow data file; no display is needed.\n"
+           "or with --view a view of any number of readings files and skyglow data files\n"
+           "(folders are searched through); no display is needed.\n"
            "  --png FILE    the picture to write (replaced if it exists)\n"
            "  --night DATE  the night that begins on that local date, noon to noon\n"
            "                (default: the night of the file's latest reading)\n"
@@ -195,7 +199,8 @@ std::string ChartUsage() {
            "median MPSAS, the fraction of them classified clear, the Moon's illuminated\n"
            "fraction at midnight.\n"
            "  --stats FILE  the CSV file to write (replaced if it exists)\n"
-           "  --from DATE   the first night (a night is named by its evening's date)\n"
+           "  --from DATE   the first night, of the statistics and the views (a night is\n"
+           "                named by its evening's date)\n"
            "  --to DATE     the last night\n"
            "A skyglow file's own position line gives the site; else --position, else the\n"
            "settings.\n";
@@ -203,9 +208,19 @@ std::string ChartUsage() {
 
 int RunChartCommand(const TChartCommandLine& command, std::ostream& out, std::ostream& err) {
     if (command.View.View) {
+        if (!command.StatsFile.empty()) {
+            try {
+                WriteStats(command, out, err);
+            } catch (const Exception& e) {
+                err << e.what() << '\n';
+                return 1;
+            }
+        }
         const std::optional<TSkySite> site = ChartSite(command);
         THistoryOptions options;
-        options.Paths = {command.ReadingsFile};
+        options.Paths = command.Paths;
+        options.From = command.From;
+        options.To = command.To;
         if (site && site->Site) {
             options.Site = site->Site;
             options.SiteName = site->Name;
@@ -240,11 +255,13 @@ int RunChartCommand(const TChartCommandLine& command, std::ostream& out, std::os
                             night.AsText() + ".");
 
         TNightChartView view(night);
+        view.SetNoonToNoon(command.View.NoonToNoon);
         if (command.Dark)
             view.setPalette(DarkWindowPalette());
         view.SetReadings(readings);
         const std::optional<TSkySite> site = ChartSite(command);
         if (site && site->Site) {
+            view.SetSite(site->Site, QString::fromStdString(site->Name));
             const TNightSky sky = GetNightSky(*site->Site, night);
             view.SetTwilight(sky.Twilight);
             view.SetMoonAltitude(sky.Moon);

@@ -72,7 +72,9 @@ int RunViewCommand(const TChartViewOptions& view, const THistoryOptions& options
             err << "Skipped " << skipped << '\n';
         SaveHistoryView(history, view, asked, pngFile, size, palette);
         out << HistoryViewName(view.View.value_or(THistoryView::Night)) << ": " << report.Readings
-            << " readings, " << history.Nights.size() << " nights, written to " << pngFile << '\n';
+            << " readings, " << history.Nights.size()
+            << (history.Nights.size() == 1 ? " night" : " nights") << ", written to " << pngFile
+            << '\n';
         return 0;
     } catch (const Exception& e) {
         err << e.what() << '\n';

@@ -161,20 +161,49 @@ TNightStats StatsOf(const year_month_day& night, const THistoryReading* begin,
     stats.DarkReadings = dark.size();
     if (!dark.empty()) {
         stats.Darkest = *std::max_element(dark.begin(), dark.end());
-        const std::size_t middle = dark.size() / 2;
-        std::nth_element(dark.begin(), dark.begin() + long(middle), dark.end());
-        double median = dark[middle];
-        if (dark.size() % 2 == 0)
-            median = (median + *std::max_element(dark.begin(), dark.begin() + long(middle))) / 2;
-        stats.DarkMedian = median;
         stats.ClearFraction = double(clear) / double(dark.size());
+        stats.DarkMedian = MedianOf(std::move(dark));
     }
-    const astro::TJde midnight(astro::UnixEpochJd + double(LocalMidnightMs(night)) / 86400000.0);
-    stats.MoonFraction = astro::GetMoonIlluminatedFraction(midnight);
+    stats.MoonFraction = MoonFractionOfNight(night);
     return stats;
 }
 
 } // namespace
+
+std::optional<double> MedianOf(std::vector<double> values) {
+    if (values.empty())
+        return std::nullopt;
+    const std::size_t middle = values.size() / 2;
+    std::nth_element(values.begin(), values.begin() + long(middle), values.end());
+    double median = values[middle];
+    if (values.size() % 2 == 0)
+        median = (median + *std::max_element(values.begin(), values.begin() + long(middle))) / 2;
+    return median;
+}
+
+double MoonFractionOfNight(year_month_day night) {
+    const astro::TJde midnight(astro::UnixEpochJd + double(LocalMidnightMs(night)) / 86400000.0);
+    return astro::GetMoonIlluminatedFraction(midnight);
+}
+
+std::vector<bool> DarkReadingsAt(const TPosition& site, const std::vector<TNightReading>& readings,
+                                 double sunLimit, double moonLimit) {
+    TSkyTrack sky(site);
+    std::vector<bool> dark;
+    dark.reserve(readings.size());
+    for (const TNightReading& reading : readings) {
+        const year_month_day date{floor<days>(reading.Time)};
+        const hh_mm_ss clock{reading.Time - floor<days>(reading.Time)};
+        const std::int64_t utcMs =
+            LocalToUnixTime(int(date.year()), int(unsigned(date.month())),
+                            int(unsigned(date.day())), int(clock.hours().count()),
+                            int(clock.minutes().count()), int(clock.seconds().count())) *
+            1000;
+        const TSkyTrack::TSky at = sky.At(utcMs);
+        dark.push_back(IsDark(at.SunAltitude, at.MoonAltitude, sunLimit, moonLimit));
+    }
+    return dark;
+}
 
 year_month_day NightOf(TLocalTime local) {
     return year_month_day{floor<days>(local - hours{12})};
@@ -253,9 +282,13 @@ TStationHistory LoadStationHistory(const THistoryOptions& options,
                         "Give one with --position LAT,LON[,ELEV].");
     }
 
-    std::stable_sort(raw.begin(), raw.end(), [](const TFileReading& a, const TFileReading& b) {
+    // Files read in name order are mostly in time order already: sorting is then skipped, which
+    // keeps the load linear in the number of readings.
+    const auto earlier = [](const TFileReading& a, const TFileReading& b) {
         return a.UtcMs < b.UtcMs;
-    });
+    };
+    if (!std::is_sorted(raw.begin(), raw.end(), earlier))
+        std::stable_sort(raw.begin(), raw.end(), earlier);
     history.Readings.reserve(raw.size());
     for (const TFileReading& reading : raw) {
         if (!history.Readings.empty()) {
@@ -295,7 +328,7 @@ TStationHistory LoadStationHistory(const THistoryOptions& options,
         r.SunAltitude = float(at.SunAltitude);
         r.MoonAltitude = float(at.MoonAltitude);
         r.MoonFraction = float(at.MoonFraction);
-        r.Dark = at.SunAltitude < options.SunLimit && at.MoonAltitude < options.MoonLimit;
+        r.Dark = IsDark(at.SunAltitude, at.MoonAltitude, options.SunLimit, options.MoonLimit);
         if (i % 65536 == 65535)
             progress(0.6 + 0.3 * double(i) / double(count));
     }
@@ -303,24 +336,42 @@ TStationHistory LoadStationHistory(const THistoryOptions& options,
     progress(0.9);
 
     // Nights with readings; a reading's night never goes back in time order except across a
-    // change of clock at noon, so the nights are gathered by date.
-    std::vector<std::pair<year_month_day, std::size_t>> order; // night, reading index
-    order.reserve(count);
-    for (std::size_t i = 0; i < count; ++i)
-        order.emplace_back(NightOf(history.Readings[i].Local), i);
-    std::stable_sort(order.begin(), order.end(), [](const auto& a, const auto& b) {
-        return sys_days{a.first} < sys_days{b.first};
-    });
-    std::vector<THistoryReading> nightReadings;
+    // change of clock at noon, so the nights are gathered by date. Where every night follows
+    // the one before (nearly always), the readings are taken where they are.
     std::vector<double> dark;
-    for (std::size_t i = 0; i < order.size();) {
-        std::size_t end = i;
-        nightReadings.clear();
-        while (end < order.size() && order[end].first == order[i].first)
-            nightReadings.push_back(history.Readings[order[end++].second]);
-        history.Nights.push_back(StatsOf(order[i].first, nightReadings.data(),
-                                         nightReadings.data() + nightReadings.size(), dark));
-        i = end;
+    std::vector<year_month_day> nightOf(count);
+    bool inOrder = true;
+    for (std::size_t i = 0; i < count; ++i) {
+        nightOf[i] = NightOf(history.Readings[i].Local);
+        inOrder = inOrder && (i == 0 || sys_days{nightOf[i - 1]} <= sys_days{nightOf[i]});
+    }
+    if (inOrder) {
+        const THistoryReading* readings = history.Readings.data();
+        for (std::size_t i = 0; i < count;) {
+            std::size_t end = i;
+            while (end < count && nightOf[end] == nightOf[i])
+                ++end;
+            history.Nights.push_back(StatsOf(nightOf[i], readings + i, readings + end, dark));
+            i = end;
+        }
+    } else {
+        std::vector<std::pair<year_month_day, std::size_t>> order; // night, reading index
+        order.reserve(count);
+        for (std::size_t i = 0; i < count; ++i)
+            order.emplace_back(nightOf[i], i);
+        std::stable_sort(order.begin(), order.end(), [](const auto& a, const auto& b) {
+            return sys_days{a.first} < sys_days{b.first};
+        });
+        std::vector<THistoryReading> nightReadings;
+        for (std::size_t i = 0; i < order.size();) {
+            std::size_t end = i;
+            nightReadings.clear();
+            while (end < order.size() && order[end].first == order[i].first)
+                nightReadings.push_back(history.Readings[order[end++].second]);
+            history.Nights.push_back(StatsOf(order[i].first, nightReadings.data(),
+                                             nightReadings.data() + nightReadings.size(), dark));
+            i = end;
+        }
     }
 
     const sys_days first{options.From.value_or(history.Nights.front().Night)};

@@ -6,6 +6,7 @@
 
 #include "astro/Sky.h"
 #include "history/HistoryReading.h"
+#include "history/NightReading.h"
 #include "platform/Exception.h"
 
 #include <chrono>
@@ -80,3 +81,20 @@ void WriteNightStatsCsv(std::ostream& out, const std::vector<TNightStats>& night
 
 // The night of a local time: the local date of (local - 12 h).
 std::chrono::year_month_day NightOf(TLocalTime local);
+
+// The median of the values (the mean of the middle two for an even count); none for none.
+std::optional<double> MedianOf(std::vector<double> values);
+
+// The Moon's illuminated fraction at the local midnight of a night.
+double MoonFractionOfNight(std::chrono::year_month_day night);
+
+// A reading is dark when the Sun is below its limit and the Moon below its own.
+inline bool IsDark(double sunAltitude, double moonAltitude, double sunLimit = -18.0,
+                   double moonLimit = 0.0) {
+    return sunAltitude < sunLimit && moonAltitude < moonLimit;
+}
+
+// Which readings of a file (local clock times, by the platform's time zone rules) were taken
+// dark at a site. Raises astro::ESiteError for an impossible site.
+std::vector<bool> DarkReadingsAt(const TPosition& site, const std::vector<TNightReading>& readings,
+                                 double sunLimit = -18.0, double moonLimit = 0.0);

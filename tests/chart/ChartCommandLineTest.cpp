@@ -44,7 +44,7 @@ INSTANTIATE_TEST_SUITE_P(
         TBadArgsRow{"TwoFiles",
                     {"r.csv", "s.csv", "--png", "a.png"},
                     "Only one readings file for a night's picture, please: 's.csv' is one too "
-                    "many."},
+                    "many (--view night reads several)."},
         TBadArgsRow{"BadFrom",
                     {"r.csv", "--stats", "a.csv", "--from", "2026-02-30"},
                     "'2026-02-30' is not a date of the form YYYY-MM-DD."},
@@ -119,7 +119,7 @@ TEST_F(RunChartTest, DrawsTheNightAskedForAndReportsDamage) {
         << Err.str();
     EXPECT_EQ(QImage(QString::fromStdString(Png)).size(), QSize(600, 400));
     EXPECT_EQ(Out.str(), "Night of 2017-03-21: Darkest 21.20 at 01:00 · brightest 19.80 at "
-                         "21:00 · mean 20.50 MPSAS · 2 readings\n");
+                         "21:00 · no site for the dark median · 2 readings\n");
     EXPECT_EQ(Err.str(), Readings + ": 1 damaged line skipped (line 5)\n");
 }
 

@@ -3,21 +3,25 @@
 #include "tests/support/TempFolder.h"
 
 #include <QImage>
+#include <algorithm>
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>
 #include <sstream>
 
 namespace {
 
-// Three nights of readings every ten minutes from 18:00 to 06:00 at a site in the Netherlands.
-std::string WriteReadings(const TTempFolder& folder) {
-    const std::string name = folder.File("readings.csv");
+// Nights of March 2026 (by default the 20th to the 22nd), readings every ten minutes from 18:00
+// to 06:00 at a site in the Netherlands: 73 a night.
+std::string WriteReadings(const TTempFolder& folder, const std::string& fileName = "readings.csv",
+                          int firstNight = 20, int lastNight = 22) {
+    const std::string name = folder.File(fileName);
     std::ofstream file(name, std::ios::binary);
     file << "Produced by Nightlux 3.0.0.0\r\n"
             "Year/Month/Day,Hour/Minute/Second,MPSAS,NELM,SerialNo,Protocol,Model,Feature,"
             "Temp(C),,,,\r\n";
-    for (int night = 20; night <= 22; ++night) {
+    for (int night = firstNight; night <= lastNight; ++night) {
         for (int step = 0; step <= 72; ++step) {
             const int minutes = 18 * 60 + 10 * step;
             const int day = night + minutes / (24 * 60);
@@ -86,6 +90,51 @@ TEST(ChartViews, AFileThatCannotBeDrawnIsAFailureAndWritesNoPicture) {
                                                "hourglass", "--position", "52.16,4.49"}),
                         out, err),
         1);
+    EXPECT_FALSE(err.str().empty());
+    EXPECT_FALSE(std::ifstream(png).good());
+}
+
+// A view reads files and folders together (a reading in two files counts once) and --from and
+// --to keep the nights between them; --stats beside --view writes the same nights.
+TEST(ChartViews, AViewReadsManyFilesAndFoldersWithinThePeriod) {
+    TTempFolder folder;
+    std::filesystem::create_directory(folder.File("older"));
+    WriteReadings(folder, "older/march-a.csv", 18, 21);
+    const std::string newer = WriteReadings(folder, "march-b.csv", 21, 23);
+    struct TRow {
+        std::vector<std::string> Period;
+        std::string Summary;
+    };
+    const TRow rows[] = {
+        {{}, "438 readings, 6 nights"},
+        {{"--from", "2026-03-20", "--to", "2026-03-22"}, "219 readings, 3 nights"},
+        {{"--from", "2026-03-23"}, "73 readings, 1 night,"},
+        {{"--to", "2026-03-18"}, "73 readings, 1 night,"},
+    };
+    for (const TRow& row : rows) {
+        SCOPED_TRACE(row.Summary);
+        const std::string png = folder.File("hourglass.png");
+        const std::string csv = folder.File("nights.csv");
+        std::vector<std::string> args = {
+            folder.File("older"), newer,       "--view", "hourglass", "--png", png, "--stats", csv,
+            "--position",         "52.16,4.49"};
+        args.insert(args.end(), row.Period.begin(), row.Period.end());
+        std::ostringstream out, err;
+        ASSERT_EQ(RunChartCommand(ParseChartCommandLine(args), out, err), 0) << err.str();
+        EXPECT_NE(out.str().find(row.Summary), std::string::npos) << out.str();
+        EXPECT_FALSE(QImage(QString::fromStdString(png)).isNull());
+        const std::string nights = ReadBytes(csv);
+        EXPECT_EQ(std::count(nights.begin(), nights.end(), '\n'),
+                  1 + std::stoi(row.Summary.substr(row.Summary.find(", ") + 2)));
+    }
+    // A period without readings draws nothing and says so.
+    std::ostringstream out, err;
+    const std::string png = folder.File("empty.png");
+    EXPECT_EQ(RunChartCommand(
+                  ParseChartCommandLine({folder.File("older"), "--view", "night", "--png", png,
+                                         "--from", "2026-04-01", "--position", "52.16,4.49"}),
+                  out, err),
+              1);
     EXPECT_FALSE(err.str().empty());
     EXPECT_FALSE(std::ifstream(png).good());
 }

@@ -4,7 +4,9 @@
 #include "platform/Exception.h"
 #include "window/chart/NightChartView.h"
 
+#include <QCheckBox>
 #include <QDialogButtonBox>
+#include <QHBoxLayout>
 #include <QLabel>
 #include <QVBoxLayout>
 #include <cerrno>
@@ -22,13 +24,21 @@ TNightChartFm::TNightChartFm(const TNight& night, QWidget* parent)
     SkyNote->setObjectName(QStringLiteral("LblChartSkyNote"));
     SkyNote->setWordWrap(true);
     SkyNote->hide();
+    NoonToNoon = new QCheckBox(tr("&Noon to noon"), this);
+    NoonToNoon->setObjectName(QStringLiteral("ChkNoonToNoon"));
+    NoonToNoon->setToolTip(tr("Show the whole night from noon to noon instead of an hour before "
+                              "sunset to an hour after sunrise"));
+    connect(NoonToNoon, &QCheckBox::toggled, View, &TNightChartView::SetNoonToNoon);
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Close, this);
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(View, 1);
     layout->addWidget(SkyNote);
     layout->addWidget(FileNote);
-    layout->addWidget(buttons);
+    auto* bottom = new QHBoxLayout;
+    bottom->addWidget(NoonToNoon);
+    bottom->addWidget(buttons, 1);
+    layout->addLayout(bottom);
     resize(900, 560);
 }
 
@@ -49,6 +59,7 @@ void TNightChartFm::SetSkySite(const TSkySite& site) {
     TSkyFunction sky;
     if (site.Site)
         sky = [place = *site.Site](const TNight& night) { return GetNightSky(place, night); };
+    View->SetSite(site.Site, QString::fromStdString(site.Name));
     SetSkyFunction(std::move(sky), QString::fromStdString(site.Note));
 }
 

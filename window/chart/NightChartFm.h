@@ -11,13 +11,15 @@
 #include <utility>
 #include <vector>
 
+class QCheckBox;
 class QLabel;
 class TNightChartView;
 
 // The chart of the current night in a window of its own: the readings of this session and
 // those the readings file holds for the night. The current night is that of the latest
 // reading; twilight and Moon come from the sky function when one is set, and a note beneath
-// says for which site, or why they are left out.
+// says for which site, or why they are left out. The site also names the chart and tells its
+// dark readings; a check box shows the night from noon to noon.
 class TNightChartFm : public QDialog {
     Q_OBJECT
 
@@ -42,6 +44,7 @@ public:
     void AddSessionReading(const TNightReading& reading);
 
     TNightChartView* GetView() const { return View; }
+    QCheckBox* GetNoonToNoonBox() const { return NoonToNoon; }
     // What reading the file gave to say: damaged lines skipped, or why it could not be read.
     QString GetFileNote() const;
     QString GetSkyNote() const;
@@ -52,6 +55,7 @@ private:
     TNightChartView* View = nullptr;
     QLabel* FileNote = nullptr;
     QLabel* SkyNote = nullptr;
+    QCheckBox* NoonToNoon = nullptr;
     QString SkySiteNote;
     std::string FileName;
     TSkyFunction Sky;

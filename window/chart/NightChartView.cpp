@@ -1,5 +1,6 @@
 #include "window/chart/NightChartView.h"
 
+#include "history/StationHistory.h"
 #include "window/chart/ChartPalette.h"
 
 #include <QAreaSeries>
@@ -35,10 +36,16 @@ QString Clock(TLocalTime time) {
     return QString::fromStdString(ClockText(time));
 }
 
+QString Coordinate(double value, char positive, char negative) {
+    return QStringLiteral("%1°%2")
+        .arg(std::abs(value), 0, 'f', 3)
+        .arg(QLatin1Char(value < 0 ? negative : positive));
+}
+
 } // namespace
 
 TNightChartView::TNightChartView(const TNight& night, QWidget* parent)
-    : QChartView(parent), Night(night) {
+    : QChartView(parent), Night(night), MoonFraction(MoonFractionOfNight(night.GetEvening())) {
     setRenderHint(QPainter::Antialiasing);
     setFrameShape(QFrame::NoFrame);
     setMinimumSize(480, 320);
@@ -55,11 +62,6 @@ void TNightChartView::BuildAxes() {
     TimeAxis = new QCategoryAxis(this);
     TimeAxis->setTitleText(tr("Local time"));
     TimeAxis->setLabelsPosition(QCategoryAxis::AxisLabelsPositionOnValue);
-    TimeAxis->setStartValue(-1.0);
-    for (int hour = 0; hour < 24; hour += 2)
-        TimeAxis->append(QStringLiteral("%1:00").arg((12 + hour) % 24, 2, 10, QLatin1Char('0')),
-                         hour);
-    TimeAxis->setRange(0.0, NightHours);
     chart()->addAxis(TimeAxis, Qt::AlignBottom);
 
     BrightnessAxis = new QValueAxis(this);
@@ -107,10 +109,10 @@ void TNightChartView::BuildSeries() {
     MoonSeries->attachAxis(TimeAxis);
     MoonSeries->attachAxis(MoonAxis);
 
-    MeanSeries = new QLineSeries(this);
-    chart()->addSeries(MeanSeries);
-    MeanSeries->attachAxis(TimeAxis);
-    MeanSeries->attachAxis(BrightnessAxis);
+    MedianSeries = new QLineSeries(this);
+    chart()->addSeries(MedianSeries);
+    MedianSeries->attachAxis(TimeAxis);
+    MedianSeries->attachAxis(BrightnessAxis);
 
     ReadingSeries = new QScatterSeries(this);
     ReadingSeries->setName(tr("Sky brightness"));
@@ -125,8 +127,11 @@ void TNightChartView::BuildSeries() {
 }
 
 void TNightChartView::SetNight(const TNight& night) {
+    if (!(night == Night))
+        MoonFraction = MoonFractionOfNight(night.GetEvening());
     Night = night;
     Readings.clear();
+    Dark.clear();
     SetTwilight({});
     SetMoonAltitude({});
     Refresh();
@@ -134,6 +139,7 @@ void TNightChartView::SetNight(const TNight& night) {
 
 void TNightChartView::SetReadings(const std::vector<TNightReading>& readings) {
     Readings = SelectNight(readings, Night);
+    UpdateDark();
     Refresh();
 }
 
@@ -143,12 +149,59 @@ bool TNightChartView::AddReading(const TNightReading& reading) {
     const auto at = std::upper_bound(
         Readings.begin(), Readings.end(), reading,
         [](const TNightReading& a, const TNightReading& b) { return a.Time < b.Time; });
+    if (Site)
+        Dark.insert(Dark.begin() + (at - Readings.begin()),
+                    DarkReadingsAt(*Site, {reading}).front());
     Readings.insert(at, reading);
     Refresh();
     return true;
 }
 
+void TNightChartView::SetSite(const std::optional<TPosition>& site, const QString& name) {
+    Site = site;
+    SiteName = site ? name : QString();
+    UpdateDark();
+    Refresh();
+}
+
+void TNightChartView::SetNoonToNoon(bool noonToNoon) {
+    NoonToNoon = noonToNoon;
+    Refresh();
+}
+
+void TNightChartView::UpdateDark() {
+    Dark = Site ? DarkReadingsAt(*Site, Readings) : std::vector<bool>{};
+}
+
+void TNightChartView::UpdateTimeSpan() {
+    SpanFrom = 0.0, SpanTo = NightHours;
+    if (!NoonToNoon && Sunset && Sunrise)
+        SpanFrom = std::max(0.0, *Sunset - 1.0), SpanTo = std::min(NightHours, *Sunrise + 1.0);
+    for (const QString& label : TimeAxis->categoriesLabels())
+        TimeAxis->remove(label);
+    TimeAxis->setStartValue(SpanFrom);
+    // A label every hour, every second one over a long span.
+    const int step = SpanTo - SpanFrom > 12.0 ? 2 : 1;
+    for (auto hour = int(std::ceil(SpanFrom)); hour <= int(std::floor(SpanTo)); ++hour)
+        if (hour % step == 0)
+            TimeAxis->append(QStringLiteral("%1:00").arg((12 + hour) % 24, 2, 10, QLatin1Char('0')),
+                             hour);
+    TimeAxis->setRange(SpanFrom, SpanTo);
+}
+
 void TNightChartView::SetTwilight(const std::vector<TTwilightBand>& bands) {
+    // Sunset ends the daylight from noon, sunrise starts the daylight until noon; where the
+    // Sun does not set (or rise) there are neither.
+    Sunset.reset();
+    Sunrise.reset();
+    for (const TTwilightBand& band : bands) {
+        if (band.Kind != TTwilightKind::Day || !(band.Start < band.End))
+            continue;
+        if (band.Start <= Night.GetStart() && band.End < Night.GetEnd())
+            Sunset = X(band.End);
+        else if (band.Start > Night.GetStart() && band.End >= Night.GetEnd())
+            Sunrise = X(band.Start);
+    }
     for (const auto& [kind, series] : Bands) {
         // One series per kind: each band rises from the floor and falls back to it.
         QList<QPointF> outline;
@@ -164,6 +217,7 @@ void TNightChartView::SetTwilight(const std::vector<TTwilightBand>& bands) {
         series->upperSeries()->replace(outline);
         ShowInLegend(series, !outline.isEmpty());
     }
+    Refresh();
 }
 
 void TNightChartView::SetMoonAltitude(const std::vector<TMoonAltitude>& samples) {
@@ -182,10 +236,16 @@ QString TNightChartView::SummaryText() const {
         return tr("No readings yet");
     const QString count =
         Summary->Count == 1 ? tr("1 reading") : tr("%1 readings").arg(Summary->Count);
-    return tr("Darkest %1 at %2 · brightest %3 at %4 · mean %5 MPSAS · %6")
+    QString median;
+    if (DarkMedian)
+        median = tr("dark median %1 MPSAS").arg(Mpsas(*DarkMedian));
+    else if (Site)
+        median = tr("no dark readings");
+    else
+        median = tr("no site for the dark median");
+    return tr("Darkest %1 at %2 · brightest %3 at %4 · %5 · %6")
         .arg(Mpsas(Summary->Darkest.Magnitude), Clock(Summary->Darkest.Time),
-             Mpsas(Summary->Brightest.Magnitude), Clock(Summary->Brightest.Time),
-             Mpsas(Summary->MeanMagnitude), count);
+             Mpsas(Summary->Brightest.Magnitude), Clock(Summary->Brightest.Time), median, count);
 }
 
 void TNightChartView::changeEvent(QEvent* event) {
@@ -202,12 +262,20 @@ void TNightChartView::Refresh() {
         points << QPointF(X(r.Time), r.Magnitude);
     ReadingSeries->replace(points);
 
-    QList<QPointF> mean;
-    if (Summary)
-        mean << QPointF(0.0, Summary->MeanMagnitude) << QPointF(NightHours, Summary->MeanMagnitude);
-    MeanSeries->replace(mean);
-    MeanSeries->setName(Summary ? tr("Mean %1").arg(Mpsas(Summary->MeanMagnitude)) : tr("Mean"));
-    ShowInLegend(MeanSeries, Summary.has_value());
+    std::vector<double> dark;
+    for (std::size_t i = 0; i < Dark.size() && i < Readings.size(); ++i)
+        if (Dark[i])
+            dark.push_back(Readings[i].Magnitude);
+    DarkMedian = MedianOf(std::move(dark));
+
+    UpdateTimeSpan();
+    QList<QPointF> median;
+    if (DarkMedian)
+        median << QPointF(SpanFrom, *DarkMedian) << QPointF(SpanTo, *DarkMedian);
+    MedianSeries->replace(median);
+    MedianSeries->setName(DarkMedian ? tr("Median of the dark readings %1").arg(Mpsas(*DarkMedian))
+                                     : tr("Median of the dark readings"));
+    ShowInLegend(MedianSeries, DarkMedian.has_value());
 
     UpdateBrightnessRange();
     UpdateTitle();
@@ -250,9 +318,21 @@ void TNightChartView::UpdateNelmScale(double brightest, double darkest) {
 }
 
 void TNightChartView::UpdateTitle() {
-    chart()->setTitle(
-        tr("<center>Night of %1<br>%2</center>")
-            .arg(QString::fromStdString(Night.AsText()), SummaryText().toHtmlEscaped()));
+    QString site;
+    if (Site) {
+        const QString position =
+            Coordinate(Site->Latitude, 'N', 'S') + QLatin1Char(' ') +
+            Coordinate(Site->Longitude, 'E', 'W') +
+            (Site->Elevation ? QStringLiteral(" %1 m").arg(*Site->Elevation, 0, 'f', 0)
+                             : QString());
+        site = tr(" at %1").arg(SiteName.isEmpty() ? position
+                                                   : SiteName + QStringLiteral(" (") + position +
+                                                         QLatin1Char(')'));
+    }
+    const QString moon = tr("Moon %1% lit").arg(std::lround(MoonFraction * 100));
+    chart()->setTitle(tr("<center>Night of %1%2 · %3<br>%4</center>")
+                          .arg(QString::fromStdString(Night.AsText()), site.toHtmlEscaped(), moon,
+                               SummaryText().toHtmlEscaped()));
 }
 
 void TNightChartView::ApplyPalette() {
@@ -280,7 +360,7 @@ void TNightChartView::ApplyPalette() {
     }
     QPen moon(colours.Moon, 1.5, Qt::DashLine);
     MoonSeries->setPen(moon);
-    MeanSeries->setPen(QPen(colours.Mean, 1.2, Qt::DashLine));
+    MedianSeries->setPen(QPen(colours.Mean, 1.2, Qt::DashLine));
     ReadingSeries->setColor(colours.Readings);
     ReadingSeries->setBorderColor(colours.Readings);
 }

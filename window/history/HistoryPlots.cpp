@@ -531,11 +531,7 @@ std::optional<double> DarkMedianOf(const TStationHistory& history, year_month_da
     for (const THistoryReading& reading : history.Readings)
         if (reading.Dark && NightOf(reading.Local) == night)
             dark.push_back(reading.Mpsas);
-    if (dark.empty())
-        return std::nullopt;
-    std::sort(dark.begin(), dark.end());
-    const std::size_t half = dark.size() / 2;
-    return dark.size() % 2 ? dark[half] : (dark[half - 1] + dark[half]) / 2;
+    return MedianOf(std::move(dark));
 }
 
 void DrawHistoryView(QCustomPlot& plot, const TStationHistory& history,

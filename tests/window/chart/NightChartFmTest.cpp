@@ -1,9 +1,11 @@
 #include "window/chart/NightChartFm.h"
 
+#include "tests/support/ScopedEnv.h"
 #include "tests/support/TempFolder.h"
 #include "tests/window/chart/ChartFixture.h"
 #include "window/chart/NightChartView.h"
 
+#include <QCheckBox>
 #include <QValueAxis>
 #include <fstream>
 #include <gtest/gtest.h>
@@ -93,6 +95,29 @@ TEST_F(NightChartFmTest, TakesTwilightAndMoonFromTheSkyFunctionForEachNight) {
     Form.AddSessionReading(Reading(At(2017, 3, 22, 13), 12.0));
     EXPECT_EQ(asked, (std::vector<std::string>{"2017-03-21", "2017-03-22"}));
     EXPECT_TRUE(Form.GetView()->GetMoonAxis()->isVisible());
+}
+
+// The site names the chart and tells its dark readings; the check box widens it to noon to noon.
+TEST_F(NightChartFmTest, TheSiteGivesTheDarkMedianAndTheBoxNoonToNoon) {
+    TScopedEnv tz("TZ", "Europe/Amsterdam");
+    Form.SetReadingsFileName(Name);
+    TNightChartView* view = Form.GetView();
+    EXPECT_FALSE(view->GetDarkMedian());
+    Form.SetSkySite(SkySiteOf(TSite{"Leiden", TPosition{52.16, 4.49, {}}}));
+    ASSERT_TRUE(view->GetDarkMedian()); // 22:00 is dark, 20:00 twilight
+    EXPECT_DOUBLE_EQ(*view->GetDarkMedian(), 20.5);
+    EXPECT_TRUE(view->chart()->title().contains("at Leiden (52.160°N 4.490°E)"));
+    const auto [from, to] = view->GetTimeSpan();
+    EXPECT_GT(from, 5.0);
+    EXPECT_LT(to, 21.0);
+    Form.GetNoonToNoonBox()->setChecked(true);
+    EXPECT_EQ(view->GetTimeSpan(), std::make_pair(0.0, 24.0));
+    // Another night keeps the choice.
+    Form.AddSessionReading(Reading(At(2017, 3, 22, 23), 21.0));
+    EXPECT_EQ(view->GetNight(), TNight::Parse("2017-03-22"));
+    EXPECT_EQ(view->GetTimeSpan(), std::make_pair(0.0, 24.0));
+    Form.GetNoonToNoonBox()->setChecked(false);
+    EXPECT_GT(view->GetTimeSpan().first, 5.0);
 }
 
 } // namespace

@@ -1,5 +1,7 @@
 #include "window/chart/NightChartView.h"
 
+#include "history/SkyOfNight.h"
+#include "tests/support/ScopedEnv.h"
 #include "tests/window/chart/ChartFixture.h"
 #include "window/chart/ChartPalette.h"
 
@@ -56,14 +58,14 @@ TEST(NightChartViewTest, ReadingsAddedInTheNightUpdateTheSummary) {
     EXPECT_TRUE(view.GetReadings().empty());
 
     EXPECT_TRUE(view.AddReading(Reading(At(2017, 3, 22, 2), 21.5)));
-    EXPECT_EQ(view.SummaryText(),
-              "Darkest 21.50 at 02:00 · brightest 21.50 at 02:00 · mean 21.50 MPSAS · 1 reading");
+    EXPECT_EQ(view.SummaryText(), "Darkest 21.50 at 02:00 · brightest 21.50 at 02:00 · no site for "
+                                  "the dark median · 1 reading");
     EXPECT_TRUE(view.AddReading(Reading(At(2017, 3, 21, 19, 30), 17.5)));
     EXPECT_EQ(view.GetReadings().front().Time, At(2017, 3, 21, 19, 30));
-    EXPECT_EQ(view.SummaryText(), "Darkest 21.50 at 02:00 · brightest 17.50 at 19:30 · mean "
-                                  "19.50 MPSAS · 2 readings");
+    EXPECT_EQ(view.SummaryText(), "Darkest 21.50 at 02:00 · brightest 17.50 at 19:30 · no site "
+                                  "for the dark median · 2 readings");
     EXPECT_TRUE(view.chart()->title().contains("Night of 2017-03-21"));
-    EXPECT_TRUE(view.chart()->title().contains("mean 19.50 MPSAS"));
+    EXPECT_TRUE(view.chart()->title().contains("brightest 17.50 at 19:30"));
     EXPECT_EQ(Range(view.GetBrightnessAxis()), std::make_pair(17.0, 22.0));
 
     view.SetReadings({Reading(At(2017, 3, 20, 23), 20.0), Reading(At(2017, 3, 21, 23), 20.2)});
@@ -72,6 +74,68 @@ TEST(NightChartViewTest, ReadingsAddedInTheNightUpdateTheSummary) {
     view.SetNight(TNight::Parse("2017-03-22"));
     EXPECT_TRUE(view.GetReadings().empty());
     EXPECT_EQ(view.SummaryText(), "No readings yet");
+}
+
+// With the site known, the line is the median of the dark readings (Sun below -18 degrees, Moon
+// down), not a mean over twilight and moonlight; the title names the site and the Moon's phase.
+TEST(NightChartViewTest, TheSiteGivesTheMedianOfTheDarkReadingsAndNamesTheChart) {
+    TScopedEnv tz("TZ", "Europe/Amsterdam");
+    TNightChartView view(TestNight);
+    // Astronomical dusk near 20:40; the Moon (past last quarter) rises near 02:50.
+    view.SetReadings({Reading(At(2017, 3, 21, 20), 18.0), Reading(At(2017, 3, 21, 22), 21.0),
+                      Reading(At(2017, 3, 21, 23), 21.4), Reading(At(2017, 3, 22, 0), 21.2),
+                      Reading(At(2017, 3, 22, 5), 19.0)});
+    EXPECT_FALSE(view.GetDarkMedian());
+    view.SetSite(TPosition{52.16, 4.49, 0.0}, QStringLiteral("Leiden"));
+    ASSERT_TRUE(view.GetDarkMedian());
+    EXPECT_DOUBLE_EQ(*view.GetDarkMedian(), 21.2);
+    EXPECT_TRUE(view.SummaryText().contains("dark median 21.20 MPSAS"))
+        << view.SummaryText().toStdString();
+    // A reading added later joins the dark ones when it is dark.
+    EXPECT_TRUE(view.AddReading(Reading(At(2017, 3, 22, 1), 21.6)));
+    EXPECT_DOUBLE_EQ(*view.GetDarkMedian(), 21.3);
+    EXPECT_TRUE(view.AddReading(Reading(At(2017, 3, 22, 4), 10.0))); // moonlit: left out
+    EXPECT_DOUBLE_EQ(*view.GetDarkMedian(), 21.3);
+    const QString title = view.chart()->title();
+    EXPECT_TRUE(
+        title.contains("Night of 2017-03-21 at Leiden (52.160°N 4.490°E 0 m) · Moon 38% lit"))
+        << title.toStdString();
+    EXPECT_NEAR(view.GetMoonFraction(), 0.38, 0.01);
+
+    view.SetReadings({Reading(At(2017, 3, 21, 19), 17.0)});
+    EXPECT_FALSE(view.GetDarkMedian());
+    EXPECT_TRUE(view.SummaryText().contains("no dark readings"));
+}
+
+// The hours shown: an hour before sunset to an hour after sunrise, noon to noon when asked, or
+// when the twilight is not known, or where the Sun does not set.
+TEST(NightChartViewTest, TheTimeAxisSpansSunsetToSunriseWithAnHourEitherSide) {
+    TScopedEnv tz("TZ", "Europe/Amsterdam");
+    TNightChartView view(TestNight);
+    EXPECT_EQ(view.GetTimeSpan(), std::make_pair(0.0, 24.0));
+    const TPosition leiden{52.16, 4.49, 0.0};
+    const std::vector<TTwilightBand> bands = GetNightSky(leiden, TestNight).Twilight;
+    view.SetTwilight(bands);
+    const double sunset = TestNight.HoursOf(bands.front().End);
+    const double sunrise = TestNight.HoursOf(bands.back().Start);
+    EXPECT_NEAR(sunset, 6.95, 0.1);   // 18:57
+    EXPECT_NEAR(sunrise, 18.75, 0.1); // 06:45, a label every second hour
+    EXPECT_EQ(view.GetTimeSpan(), std::make_pair(sunset - 1, sunrise + 1));
+    EXPECT_EQ(view.GetTimeAxis()->min(), sunset - 1);
+    EXPECT_EQ(view.GetTimeAxis()->categoriesLabels().front(), "18:00");
+    EXPECT_EQ(view.GetTimeAxis()->categoriesLabels().back(), "06:00");
+
+    view.SetNoonToNoon(true);
+    EXPECT_EQ(view.GetTimeSpan(), std::make_pair(0.0, 24.0));
+    EXPECT_EQ(view.GetTimeAxis()->categoriesLabels().front(), "12:00");
+    view.SetNoonToNoon(false);
+    EXPECT_EQ(view.GetTimeSpan(), std::make_pair(sunset - 1, sunrise + 1));
+
+    // Midsummer far north: daylight all night.
+    const TNight summer = TNight::Parse("2017-06-21");
+    view.SetNight(summer);
+    view.SetTwilight(GetNightSky(TPosition{78.2, 15.6, 0.0}, summer).Twilight);
+    EXPECT_EQ(view.GetTimeSpan(), std::make_pair(0.0, 24.0));
 }
 
 TEST(NightChartViewTest, MoonScaleOnlyWhileTheMoonIsUp) {
