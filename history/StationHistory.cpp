@@ -87,6 +87,14 @@ bool InPeriod(const year_month_day& night, const THistoryOptions& options) {
            (!options.To || day <= sys_days{*options.To});
 }
 
+// The same reading from two files (at or after the earlier one); a readings file drops the
+// milliseconds.
+bool SameReading(const THistoryReading& earlier, std::int64_t utcMs, float mpsas) {
+    return earlier.UtcMs == utcMs ||
+           (utcMs - earlier.UtcMs < 1000 && utcMs / 1000 == earlier.UtcMs / 1000 &&
+            std::fabs(earlier.Mpsas - mpsas) < 0.005f);
+}
+
 constexpr double SunsetAltitude = -0.8333; // the upper limb at the horizon, with refraction
 constexpr double AstronomicalAltitude = -18.0;
 constexpr std::int64_t ScanStepMs = std::int64_t(10) * 60000;
@@ -220,9 +228,13 @@ TStationHistory LoadStationHistory(const THistoryOptions& options,
     for (const std::string& file : files)
         totalBytes += SizeOf(file);
 
+    // Room for as many readings as the files can hold (hardly a line is shorter than 40 bytes),
+    // so that they are not moved while growing; pages never written cost no memory. Capped, so
+    // that a huge file of something else asks for no huge block.
+    history.Readings.reserve(std::min<std::size_t>(totalBytes / 40 + 1, std::size_t(1) << 24));
+    bool inOrder = true; // the readings so far in time order
     std::optional<TPosition> fileSite;
     std::string fileSiteName;
-    std::vector<TFileReading> raw;
     for (const std::string& file : files) {
         THistoryFileContents contents;
         try {
@@ -257,12 +269,29 @@ TStationHistory LoadStationHistory(const THistoryOptions& options,
         for (const std::size_t line : contents.DamagedLines)
             if (report.FirstDamaged.size() < DamagedNamed)
                 report.FirstDamaged.push_back(file + ":" + std::to_string(line));
-        for (const TFileReading& reading : contents.Readings)
-            if (InPeriod(NightOf(reading.Local), options))
-                raw.push_back(reading);
+        // Straight into the history: one copy of the readings held, not two. While they come
+        // in time order (files read in name order nearly always do), a reading found twice is
+        // dropped at once and no sort is needed: the load stays linear.
+        std::vector<THistoryReading>& readings = history.Readings;
+        for (const TFileReading& reading : contents.Readings) {
+            if (!InPeriod(NightOf(reading.Local), options))
+                continue;
+            if (inOrder && !readings.empty()) {
+                if (reading.UtcMs < readings.back().UtcMs) {
+                    inOrder = false;
+                } else if (SameReading(readings.back(), reading.UtcMs, reading.Mpsas)) {
+                    ++report.Duplicates;
+                    continue;
+                }
+            }
+            THistoryReading& r = readings.emplace_back();
+            r.UtcMs = reading.UtcMs;
+            r.Local = reading.Local;
+            r.Mpsas = reading.Mpsas;
+        }
     }
 
-    if (raw.empty()) {
+    if (history.Readings.empty()) {
         std::string message = "No readings to show";
         if (options.From || options.To)
             message += " in the period asked for";
@@ -282,33 +311,21 @@ TStationHistory LoadStationHistory(const THistoryOptions& options,
                         "Give one with --position LAT,LON[,ELEV].");
     }
 
-    // Files read in name order are mostly in time order already: sorting is then skipped, which
-    // keeps the load linear in the number of readings.
-    const auto earlier = [](const TFileReading& a, const TFileReading& b) {
-        return a.UtcMs < b.UtcMs;
-    };
-    if (!std::is_sorted(raw.begin(), raw.end(), earlier))
-        std::stable_sort(raw.begin(), raw.end(), earlier);
-    history.Readings.reserve(raw.size());
-    for (const TFileReading& reading : raw) {
-        if (!history.Readings.empty()) {
-            const THistoryReading& previous = history.Readings.back();
-            // The same reading from two files; a readings file drops the milliseconds.
-            if (previous.UtcMs == reading.UtcMs ||
-                (reading.UtcMs - previous.UtcMs < 1000 &&
-                 reading.UtcMs / 1000 == previous.UtcMs / 1000 &&
-                 std::fabs(previous.Mpsas - reading.Mpsas) < 0.005f)) {
+    if (!inOrder) {
+        std::vector<THistoryReading>& readings = history.Readings;
+        std::stable_sort(
+            readings.begin(), readings.end(),
+            [](const THistoryReading& a, const THistoryReading& b) { return a.UtcMs < b.UtcMs; });
+        std::size_t kept = 0;
+        for (std::size_t i = 0; i < readings.size(); ++i) {
+            if (kept > 0 && SameReading(readings[kept - 1], readings[i].UtcMs, readings[i].Mpsas)) {
                 ++report.Duplicates;
                 continue;
             }
+            readings[kept++] = readings[i];
         }
-        THistoryReading r;
-        r.UtcMs = reading.UtcMs;
-        r.Local = reading.Local;
-        r.Mpsas = reading.Mpsas;
-        history.Readings.push_back(r);
+        readings.resize(kept);
     }
-    raw = {};
     report.Readings = history.Readings.size();
 
     TSkyTrack sky(history.Site);
@@ -321,9 +338,15 @@ TStationHistory LoadStationHistory(const THistoryOptions& options,
         if (keepTo - keepFrom < std::int64_t(MostNights + 2) * 86400000)
             sky.Keep(keepFrom, keepTo);
     }
+    // One pass over the readings gives each its Sun, Moon and night.
     const std::size_t count = history.Readings.size();
+    std::vector<year_month_day> nightOf(count);
+    bool nightsInOrder = true;
     for (std::size_t i = 0; i < count; ++i) {
         THistoryReading& r = history.Readings[i];
+        nightOf[i] = NightOf(r.Local);
+        nightsInOrder =
+            nightsInOrder && (i == 0 || sys_days{nightOf[i - 1]} <= sys_days{nightOf[i]});
         const TSkyTrack::TSky at = sky.At(r.UtcMs);
         r.SunAltitude = float(at.SunAltitude);
         r.MoonAltitude = float(at.MoonAltitude);
@@ -339,19 +362,13 @@ TStationHistory LoadStationHistory(const THistoryOptions& options,
     // change of clock at noon, so the nights are gathered by date. Where every night follows
     // the one before (nearly always), the readings are taken where they are.
     std::vector<double> dark;
-    std::vector<year_month_day> nightOf(count);
-    bool inOrder = true;
-    for (std::size_t i = 0; i < count; ++i) {
-        nightOf[i] = NightOf(history.Readings[i].Local);
-        inOrder = inOrder && (i == 0 || sys_days{nightOf[i - 1]} <= sys_days{nightOf[i]});
-    }
-    if (inOrder) {
-        const THistoryReading* readings = history.Readings.data();
+    if (nightsInOrder) {
+        const THistoryReading* first = history.Readings.data();
         for (std::size_t i = 0; i < count;) {
             std::size_t end = i;
             while (end < count && nightOf[end] == nightOf[i])
                 ++end;
-            history.Nights.push_back(StatsOf(nightOf[i], readings + i, readings + end, dark));
+            history.Nights.push_back(StatsOf(nightOf[i], first + i, first + end, dark));
             i = end;
         }
     } else {

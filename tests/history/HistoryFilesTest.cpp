@@ -360,3 +360,29 @@ TEST(HistoryFilesTest, NeedsASiteFromAFileOrTheOptions) {
 }
 
 } // namespace
+
+// Files in time order are taken as they come; files out of order are sorted: the same history
+// either way, a reading found twice counted once.
+TEST(HistoryFilesTest, FilesInAnyOrderGiveTheSameHistory) {
+    TTempFolder folder;
+    const TLayout layout{"", 35, false, false, true, false};
+    Write(folder.File("early.dat"), SkyglowText(layout, {ThreeReadings[0], ThreeReadings[1]}));
+    Write(folder.File("late.dat"), SkyglowText(layout, {ThreeReadings[1], ThreeReadings[2]}));
+    const auto load = [&](std::vector<std::string> names) {
+        THistoryOptions options;
+        for (const std::string& name : names)
+            options.Paths.push_back(folder.File(name));
+        return LoadStationHistory(options);
+    };
+    const TStationHistory inOrder = load({"early.dat", "late.dat"});
+    const TStationHistory reversed = load({"late.dat", "early.dat"});
+    for (const TStationHistory* h : {&inOrder, &reversed}) {
+        EXPECT_EQ(h->Report.Duplicates, 1u);
+        ASSERT_EQ(h->Readings.size(), 3u);
+        for (std::size_t i = 0; i < 3; ++i)
+            EXPECT_EQ(h->Readings[i].UtcMs, inOrder.Readings[i].UtcMs);
+        EXPECT_LT(h->Readings[0].UtcMs, h->Readings[1].UtcMs);
+        EXPECT_LT(h->Readings[1].UtcMs, h->Readings[2].UtcMs);
+        EXPECT_EQ(h->Nights.size(), inOrder.Nights.size());
+    }
+}
