@@ -273,8 +273,8 @@ void TNightChartView::Refresh() {
     if (DarkMedian)
         median << QPointF(SpanFrom, *DarkMedian) << QPointF(SpanTo, *DarkMedian);
     MedianSeries->replace(median);
-    MedianSeries->setName(DarkMedian ? tr("Median of the dark readings %1").arg(Mpsas(*DarkMedian))
-                                     : tr("Median of the dark readings"));
+    MedianSeries->setName(DarkMedian ? tr("Dark median %1").arg(Mpsas(*DarkMedian))
+                                     : tr("Dark median"));
     ShowInLegend(MedianSeries, DarkMedian.has_value());
 
     UpdateBrightnessRange();
