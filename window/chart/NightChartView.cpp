@@ -1,6 +1,8 @@
 #include "window/chart/NightChartView.h"
 
+#include "astro/Site.h"
 #include "history/StationHistory.h"
+#include "platform/Exception.h"
 #include "window/chart/ChartPalette.h"
 
 #include <QAreaSeries>
@@ -159,6 +161,13 @@ bool TNightChartView::AddReading(const TNightReading& reading) {
 
 void TNightChartView::SetSite(const std::optional<TPosition>& site, const QString& name) {
     Site = site;
+    // An impossible site is no site: the note beside the chart says why.
+    try {
+        if (Site)
+            CheckPosition(*Site);
+    } catch (const Exception&) {
+        Site.reset();
+    }
     SiteName = site ? name : QString();
     UpdateDark();
     Refresh();

@@ -105,6 +105,12 @@ TEST(NightChartViewTest, TheSiteGivesTheMedianOfTheDarkReadingsAndNamesTheChart)
     view.SetReadings({Reading(At(2017, 3, 21, 19), 17.0)});
     EXPECT_FALSE(view.GetDarkMedian());
     EXPECT_TRUE(view.SummaryText().contains("no dark readings"));
+
+    // An impossible site is taken as none.
+    view.SetSite(TPosition{95.0, 4.49, {}}, QStringLiteral("Nowhere"));
+    EXPECT_FALSE(view.GetDarkMedian());
+    EXPECT_TRUE(view.SummaryText().contains("no site for the dark median"));
+    EXPECT_FALSE(view.chart()->title().contains("Nowhere"));
 }
 
 // The hours shown: an hour before sunset to an hour after sunrise, noon to noon when asked, or
