@@ -6,6 +6,7 @@
 #include "history/Night.h"
 #include "platform/Exception.h"
 #include "tests/support/ScopedEnv.h"
+#include "tests/window/WindowFixture.h"
 #include "window/chart/NightChartFm.h"
 #include "window/history/HistoryFm.h"
 
@@ -30,15 +31,12 @@ std::string NeededLibraries(const std::string& program) {
     return text;
 }
 
-TEST(ViewsModule, TheProgramStartsWithoutTheChartingLibraries) {
-    const std::string program = NeededLibraries(NIGHTLUX_EXECUTABLE);
-    ASSERT_THAT(program, testing::HasSubstr("Qt6Widgets"));
-    for (const char* library : {"Qt6Charts", "Qt6OpenGL", "qcustomplot", "Qt6PrintSupport"})
-        EXPECT_THAT(program, testing::Not(testing::HasSubstr(library))) << library;
-    EXPECT_THAT(NeededLibraries(NIGHTLUX_VIEWS_MODULE_FILE), testing::HasSubstr("Qt6Charts"));
-}
+// A process loads the module once and keeps it: the tests of a module that cannot be loaded
+// come first.
+using ViewsModuleMissing = WindowTest;
+using ViewsModuleWindow = WindowTest;
 
-TEST(ViewsModule, AModuleThatCannotBeLoadedIsReported) {
+TEST_F(ViewsModuleMissing, ItIsReportedByTheFactories) {
     const TScopedEnv module("NIGHTLUX_VIEWS_MODULE", "/nonexistent/libnightlux_views.so");
     try {
         NewHistoryFm(nullptr);
@@ -47,6 +45,25 @@ TEST(ViewsModule, AModuleThatCannotBeLoadedIsReported) {
         EXPECT_THAT(e.what(), testing::HasSubstr("could not be loaded"));
         EXPECT_THAT(e.what(), testing::HasSubstr("/nonexistent/libnightlux_views.so"));
     }
+}
+
+TEST_F(ViewsModuleMissing, ItIsToldWhenTheNightChartIsOpened) {
+    const TScopedEnv module("NIGHTLUX_VIEWS_MODULE", "/nonexistent/libnightlux_views.so");
+    MakeForm();
+    Click("BtnChart");
+    ASSERT_EQ(Seen.Boxes.size(), 1u);
+    EXPECT_THAT(Seen.Boxes[0].Text.toStdString(),
+                testing::HasSubstr("The charts cannot be shown: their module could not be loaded"));
+    EXPECT_EQ(Form->GetChart(), nullptr);
+    EXPECT_TRUE(Form->isVisible());
+}
+
+TEST(ViewsModule, TheProgramStartsWithoutTheChartingLibraries) {
+    const std::string program = NeededLibraries(NIGHTLUX_EXECUTABLE);
+    ASSERT_THAT(program, testing::HasSubstr("Qt6Widgets"));
+    for (const char* library : {"Qt6Charts", "Qt6OpenGL", "qcustomplot", "Qt6PrintSupport"})
+        EXPECT_THAT(program, testing::Not(testing::HasSubstr(library))) << library;
+    EXPECT_THAT(NeededLibraries(NIGHTLUX_VIEWS_MODULE_FILE), testing::HasSubstr("Qt6Charts"));
 }
 
 TEST(ViewsModule, TheModuleMakesTheViews) {
@@ -63,6 +80,15 @@ TEST(ViewsModule, TheModuleMakesTheViews) {
     ASSERT_NE(history, nullptr);
     EXPECT_STREQ(history->metaObject()->className(), "THistoryFm");
     history->SetPaths({"/nonexistent/SQMReadings.txt"});
+}
+
+TEST_F(ViewsModuleWindow, TheWindowOpensTheNightChartFromTheModule) {
+    const TScopedEnv module("NIGHTLUX_VIEWS_MODULE", NIGHTLUX_VIEWS_MODULE_FILE);
+    MakeForm();
+    Click("BtnChart");
+    EXPECT_TRUE(Seen.Boxes.empty());
+    ASSERT_NE(Form->GetChart(), nullptr);
+    EXPECT_TRUE(Form->GetChart()->isVisible());
 }
 
 } // namespace
