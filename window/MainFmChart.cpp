@@ -6,6 +6,7 @@
 #include "meter/Dm_SQMBase.h"
 #include "platform/Exception.h"
 #include "window/MainFm.h"
+#include "window/ViewsModule.h"
 #include "window/chart/NightChartFm.h"
 
 #include <QLineEdit>
@@ -22,7 +23,7 @@ void TMainForm::BuildChartButton() {
 
 void TMainForm::BtnChartClick() {
     if (!ChartFm) {
-        ChartFm = new TNightChartFm(TNight::Of(LocalTimeOf(Now())), this);
+        ChartFm = NewNightChartFm(TNight::Of(LocalTimeOf(Now())), this);
         ChartFm->setModal(false);
     }
     // The site and the file may have changed since the chart was last open.

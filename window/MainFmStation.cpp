@@ -4,6 +4,7 @@
 #include "history/SkyOfNight.h"
 #include "window/MainFm.h"
 #include "window/NightluxApplication.h"
+#include "window/ViewsModule.h"
 #include "window/history/HistoryFm.h"
 
 #include <QAction>
@@ -47,7 +48,7 @@ QAction* TMainForm::AddStationEntry(const QString& name, const QString& text,
 void TMainForm::HistoryClick() {
     const bool first = HistoryFm == nullptr;
     if (first) {
-        HistoryFm = new THistoryFm(this);
+        HistoryFm = NewHistoryFm(this);
         HistoryFm->setModal(false);
     }
     // The saved site stands in for files without a position line.

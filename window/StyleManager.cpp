@@ -75,6 +75,11 @@ QPalette PaletteFor(const TStyleValues& v) {
 struct TActiveStyle {
     QString Name;
     QString SystemStyleKey; // the Qt style in use before the first change
+    // What the last carried style set: the application's style (Fusion under the style
+    // sheet), the palette asked for and the one that resulted.
+    QPointer<QStyle> Applied;
+    QPalette Palette;
+    QPalette ResolvedPalette;
 };
 
 TActiveStyle& Active() {
@@ -93,10 +98,22 @@ void ApplySystemStyle() {
 
 void ApplyCarriedStyle(const QString& name) {
     const TStyleValues values = ReadStyleValues(name);
+    const QPalette palette = PaletteFor(values);
+    const QString sheet = StyleSheetFor(values);
+    TActiveStyle& active = Active();
+    // Setting the same style, style sheet and palette again would polish every widget of the
+    // window anew (most of the window's start-up time) and change nothing.
+    if (active.Applied != nullptr && QApplication::style() == active.Applied &&
+        qApp->styleSheet() == sheet && active.Palette == palette &&
+        QApplication::palette() == active.ResolvedPalette)
+        return;
     if (QApplication::style()->name().compare(QStringLiteral("fusion"), Qt::CaseInsensitive) != 0)
         QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
-    QApplication::setPalette(PaletteFor(values));
-    qApp->setStyleSheet(StyleSheetFor(values));
+    QApplication::setPalette(palette);
+    qApp->setStyleSheet(sheet);
+    active.Applied = QApplication::style();
+    active.Palette = palette;
+    active.ResolvedPalette = QApplication::palette();
 }
 
 } // namespace

@@ -28,20 +28,23 @@ public:
 
     TNightChartFm(const TNight& night, QWidget* parent = nullptr);
 
+    // Virtual, as are the others the window calls: the window reaches them through the
+    // vtable, the views being in a module it loads on first use.
+
     // The readings file whose readings join the chart; empty for none. Read again at once.
-    void SetReadingsFileName(const std::string& fileName);
+    virtual void SetReadingsFileName(const std::string& fileName);
     const std::string& GetReadingsFileName() const { return FileName; }
     // The sky function and the note that goes with it; a function that raises Exception leaves
     // twilight and Moon out and puts its message in the note.
     void SetSkyFunction(TSkyFunction sky, const QString& note = {});
     // Twilight and Moon for a site, or none and the site's note.
-    void SetSkySite(const TSkySite& site);
+    virtual void SetSkySite(const TSkySite& site);
     // Shows a night, its stored and session readings and its sky.
     void ShowNight(const TNight& night);
     // The readings this session has taken so far; shows the night of the latest.
-    void SetSessionReadings(const std::vector<TNightReading>& readings);
+    virtual void SetSessionReadings(const std::vector<TNightReading>& readings);
     // A reading of this session; shows its night.
-    void AddSessionReading(const TNightReading& reading);
+    virtual void AddSessionReading(const TNightReading& reading);
 
     TNightChartView* GetView() const { return View; }
     QCheckBox* GetNoonToNoonBox() const { return NoonToNoon; }

@@ -32,13 +32,16 @@ public:
     explicit THistoryFm(QWidget* parent = nullptr);
     ~THistoryFm() override;
 
+    // Virtual, as are the others the window calls: the window reaches them through the
+    // vtable, the views being in a module it loads on first use.
+
     // The site used when a file has no position line; none leaves it to the files.
-    void SetDefaultSite(const std::optional<TPosition>& site);
-    void SetPaths(const std::vector<std::string>& paths);
+    virtual void SetDefaultSite(const std::optional<TPosition>& site);
+    virtual void SetPaths(const std::vector<std::string>& paths);
     std::vector<std::string> GetPaths() const;
 
     // Reads the paths for the chosen period on the worker thread.
-    void Load();
+    virtual void Load();
     bool IsLoading() const;
     // Asks a running load to stop; the history shown stays.
     void CancelLoad();
