@@ -18,7 +18,7 @@ struct TSharedReading {
     double Temperature = 0.0;  // degrees Celsius
     double Counts = 0.0;       // sensor period in counts of the meter's clock
     double Frequency = 0.0;    // Hz
-    // Naked-eye limiting magnitude; not a number until the caller sets it.
+    // Naked-eye limiting magnitude; not a number unless the reading gave it.
     double Nelm = std::numeric_limits<double>::quiet_NaN();
     std::string SerialNumber;    // without leading zeros
     std::string FirmwareVersion; // protocol-model-feature, e.g. "4-3-76"
