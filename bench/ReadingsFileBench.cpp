@@ -2,6 +2,7 @@
 // flush), beside a bare append of the same line.
 
 #include "bench/BenchSupport.h"
+#include "core/Reading.h"
 #include "core/ReadingsFile.h"
 #include "core/Versioninfo.h"
 #include "meter/Dm_SQMLE.h"
@@ -30,12 +31,12 @@ void ReadingsFileAppend(benchmark::State& state) {
     TDmSQMLE link;
     HoldReading(link);
     // The header lines are written once, before the measured appends.
-    if (!SaveReadingToFile(fileName, link)) {
+    if (!SaveReadingToFile(fileName, ReadingOf(link))) {
         state.SkipWithError("the readings file cannot be made");
         return;
     }
     EachIteration(state, [&] {
-        if (!SaveReadingToFile(fileName, link))
+        if (!SaveReadingToFile(fileName, ReadingOf(link)))
             throw std::runtime_error("a reading could not be saved to " + fileName);
     });
 }
@@ -54,12 +55,12 @@ void ReadingsFileAppendWithoutFlush(benchmark::State& state) {
     HoldReading(link);
     const TWithoutFlush calls;
     const TVersionInfo version{std::string()};
-    if (!SaveReadingToFile(fileName, link, version, calls)) {
+    if (!SaveReadingToFile(fileName, ReadingOf(link), version, calls)) {
         state.SkipWithError("the readings file cannot be made");
         return;
     }
     EachIteration(state, [&] {
-        if (!SaveReadingToFile(fileName, link, version, calls))
+        if (!SaveReadingToFile(fileName, ReadingOf(link), version, calls))
             throw std::runtime_error("a reading could not be saved to " + fileName);
     });
 }
@@ -69,7 +70,7 @@ void ReadingsFileRawAppend(benchmark::State& state) {
     const std::string fileName = folder.File("readings.csv");
     TDmSQMLE link;
     HoldReading(link);
-    const std::string line = ReadingRecordLine(link) + "\r\n";
+    const std::string line = ReadingRecordLine(ReadingOf(link)) + "\r\n";
     EachIteration(state, [&] {
         const int fd = ::open(fileName.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0666);
         if (fd < 0)

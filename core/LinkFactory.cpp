@@ -20,9 +20,7 @@ std::unique_ptr<TDmSQMBase> NewSerialLink(const std::string& comPort, int baudRa
     return link;
 }
 
-} // namespace
-
-TLinkFactory& LinkFactory() {
+TLinkFactory& Installed() {
     static TLinkFactory factory{
         [](const std::string& host, int port, int timeoutMs) {
             return NewEthernetLink(host, port, timeoutMs);
@@ -31,13 +29,17 @@ TLinkFactory& LinkFactory() {
     return factory;
 }
 
-TLinkFactoryOverride::TLinkFactoryOverride(TLinkFactory factory) : Saved(LinkFactory()) {
-    if (factory.Ethernet)
-        LinkFactory().Ethernet = std::move(factory.Ethernet);
-    if (factory.Serial)
-        LinkFactory().Serial = std::move(factory.Serial);
+} // namespace
+
+const TLinkFactory& LinkFactory() {
+    return Installed();
 }
 
-TLinkFactoryOverride::~TLinkFactoryOverride() {
-    LinkFactory() = Saved;
+TLinkFactory SetLinkFactory(TLinkFactory factory) {
+    TLinkFactory previous = Installed();
+    if (factory.Ethernet)
+        Installed().Ethernet = std::move(factory.Ethernet);
+    if (factory.Serial)
+        Installed().Serial = std::move(factory.Serial);
+    return previous;
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/ScopedOverride.h"
+
 #include <functional>
 #include <memory>
 #include <string>
@@ -16,16 +18,16 @@ struct TLinkFactory {
     std::function<std::unique_ptr<TDmSQMBase>(const std::string& comPort, int baudRate)> Serial;
 };
 
-TLinkFactory& LinkFactory();
+// The factory installed (the program's own links unless replaced).
+const TLinkFactory& LinkFactory();
+
+// Installs the factory's links (a member left empty keeps the installed one) and returns the
+// factory replaced.
+TLinkFactory SetLinkFactory(TLinkFactory factory);
 
 // Replaces the factory for the lifetime of the object.
-class TLinkFactoryOverride {
+class TLinkFactoryOverride : public TScopedOverride<TLinkFactory> {
 public:
-    explicit TLinkFactoryOverride(TLinkFactory factory);
-    ~TLinkFactoryOverride();
-    TLinkFactoryOverride(const TLinkFactoryOverride&) = delete;
-    TLinkFactoryOverride& operator=(const TLinkFactoryOverride&) = delete;
-
-private:
-    TLinkFactory Saved;
+    explicit TLinkFactoryOverride(TLinkFactory factory)
+        : TScopedOverride(&SetLinkFactory, std::move(factory)) {}
 };

@@ -1,10 +1,9 @@
 #include "core/ReadingsFile.h"
 
 #include "astro/Jde.h"
-#include "core/Nelm.h"
+#include "core/Reading.h"
 #include "core/UiSeams.h"
 #include "core/Versioninfo.h"
-#include "meter/Dm_SQMBase.h"
 #include "platform/NumberFormat.h"
 #include "platform/Text.h"
 
@@ -77,9 +76,9 @@ TSaveResult Outcome(const std::string& fileName, const TRecordResult& result) {
     return Failure(fileName);
 }
 
-TSaveResult Save(const std::string& fileName, const TDmSQMBase& link,
+TSaveResult Save(const std::string& fileName, const TReading& reading,
                  const std::function<std::string()>& build, const TRecordFileCalls& calls) {
-    const std::string record = FileEncoding(ReadingRecordLine(link)) + "\r\n";
+    const std::string record = FileEncoding(ReadingRecordLine(reading)) + "\r\n";
     if (fileName.empty())
         return Failure(fileName);
     for (int attempt = 0; attempt < 2; ++attempt) {
@@ -103,22 +102,17 @@ TSaveResult Save(const std::string& fileName, const TDmSQMBase& link,
 
 } // namespace
 
-std::string ReadingRecordLine(const TDmSQMBase& link) {
-    const double magnitude = link.GetMagnitude();
-    const std::string dateAndTime = DateAndTime(link.GetReadingTime());
-    const std::string serial = FieldText(link.GetSerialNumber());
-    const std::string protocol = FieldText(link.GetProtocolVersion());
-    const std::string model = FieldText(link.GetModelNumber());
-    const std::string feature = FieldText(link.GetFeatureVersion());
-    const double temperature = link.GetTemperature();
-    return dateAndTime + "," + FormatFixed(magnitude, 2) + "," +
-           FormatFixed(ComputeNelm(magnitude), 1) + "," + serial + "," + protocol + "," + model +
-           "," + feature + "," + FormatFixed(temperature, 1, 4) + ",,,,";
+std::string ReadingRecordLine(const TReading& reading) {
+    return DateAndTime(reading.Time) + "," + FormatFixed(reading.Magnitude, 2) + "," +
+           FormatFixed(reading.Nelm, 1) + "," + FieldText(reading.SerialNumber) + "," +
+           FieldText(reading.ProtocolVersion) + "," + FieldText(reading.ModelNumber) + "," +
+           FieldText(reading.FeatureVersion) + "," + FormatFixed(reading.Temperature, 1, 4) +
+           ",,,,";
 }
 
-TSaveResult SaveReadingToFile(const std::string& fileName, const TDmSQMBase& link) {
+TSaveResult SaveReadingToFile(const std::string& fileName, const TReading& reading) {
     return Save(
-        fileName, link,
+        fileName, reading,
         [] {
             std::string build;
             TVersionInfo(std::string()).GetBuild(build);
@@ -127,10 +121,10 @@ TSaveResult SaveReadingToFile(const std::string& fileName, const TDmSQMBase& lin
         TRecordFileCalls::System());
 }
 
-TSaveResult SaveReadingToFile(const std::string& fileName, const TDmSQMBase& link,
+TSaveResult SaveReadingToFile(const std::string& fileName, const TReading& reading,
                               const TVersionInfo& version, const TRecordFileCalls& calls) {
     return Save(
-        fileName, link,
+        fileName, reading,
         [&version] {
             std::string build;
             version.GetBuild(build);

@@ -5,7 +5,7 @@
 
 #include <string>
 
-class TDmSQMBase;
+struct TReading;
 class TVersionInfo;
 
 // What became of a reading given to the readings file.
@@ -27,20 +27,18 @@ struct TSaveResult {
 inline constexpr const char* ReadingsFileColumns =
     "Year/Month/Day,Hour/Minute/Second,MPSAS,NELM,SerialNo,Protocol,Model,Feature,Temp(C),,,,";
 
-// The record line of the link's current reading, in UTF-8 and without a line end:
+// The record line of the reading, in UTF-8 and without a line end:
 //   2017/03/21,21:30:15,19.53,5.2,00001234,00000004,00000003,00000010,05.3,,,,
 // date and clock time of the reading, magnitude "%.2f", NELM "%.1f", serial number,
 // protocol, model and feature as received, temperature "%04.1f", four empty fields. In the
 // four received texts a comma, a control character or a byte that is not UTF-8 is written
 // as "?", so no reply can shift the columns or start a line. "." is the decimal point in
-// every locale. Raises what the link raises (EConvertError for a reading field that is not
-// a number).
-std::string ReadingRecordLine(const TDmSQMBase& link);
+// every locale.
+std::string ReadingRecordLine(const TReading& reading);
 
-// Appends the link's current reading to the file, creating it with the header lines when
+// Appends the reading to the file, creating it with the header lines when
 // it does not exist; the file version comes from version, by default the program's own
-// record. The record line is built first, so an exception from the link leaves the file
-// untouched. The file is a TRecordFile (platform/RecordFile.h): a new file appears with its
+// record. The file is a TRecordFile (platform/RecordFile.h): a new file appears with its
 // header lines and first record already in it, a record is appended in one write and
 // flushed to the device before the result says it is stored, and no torn line stays behind.
 // An existing file, even an empty one, is only appended to. A symbolic link at the name is
@@ -52,8 +50,8 @@ std::string ReadingRecordLine(const TDmSQMBase& link);
 // reading to <file name>"; no folder is created and no new file is left behind. When the
 // line was written but could not be flushed or closed, Stored is true and the notice a
 // warning that the reading may not be on the disk.
-TSaveResult SaveReadingToFile(const std::string& fileName, const TDmSQMBase& link);
-TSaveResult SaveReadingToFile(const std::string& fileName, const TDmSQMBase& link,
+TSaveResult SaveReadingToFile(const std::string& fileName, const TReading& reading);
+TSaveResult SaveReadingToFile(const std::string& fileName, const TReading& reading,
                               const TVersionInfo& version,
                               const TRecordFileCalls& calls = TRecordFileCalls::System());
 

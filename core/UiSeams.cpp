@@ -31,11 +31,7 @@ TUiSeams* SetUiSeams(TUiSeams* seams) {
 }
 
 TUiSeamsOverride::TUiSeamsOverride(TShowMessageHandler show, TBeepHandler beep)
-    : Show(std::move(show)), BeepHandler(std::move(beep)), Saved(SetUiSeams(this)) {}
-
-TUiSeamsOverride::~TUiSeamsOverride() {
-    SetUiSeams(Saved);
-}
+    : Show(std::move(show)), BeepHandler(std::move(beep)), Installed(&SetUiSeams, this) {}
 
 void TUiSeamsOverride::ShowMessage(const std::string& text) {
     if (Show)

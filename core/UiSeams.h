@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/ScopedOverride.h"
+
 #include <functional>
 #include <string>
 
@@ -20,7 +22,8 @@ void ShowMessage(const std::string& text);
 void Beep();
 
 // Installs seams (nullptr restores the default) and returns the ones replaced. The caller
-// keeps them alive while they are installed.
+// keeps them alive while they are installed; TScopedOverride<TUiSeams*> puts the previous
+// ones back.
 TUiSeams* SetUiSeams(TUiSeams* seams);
 
 using TShowMessageHandler = std::function<void(const std::string& text)>;
@@ -31,7 +34,6 @@ using TBeepHandler = std::function<void()>;
 class TUiSeamsOverride : public TUiSeams {
 public:
     TUiSeamsOverride(TShowMessageHandler show, TBeepHandler beep);
-    ~TUiSeamsOverride() override;
     TUiSeamsOverride(const TUiSeamsOverride&) = delete;
     TUiSeamsOverride& operator=(const TUiSeamsOverride&) = delete;
 
@@ -41,5 +43,5 @@ public:
 private:
     TShowMessageHandler Show;
     TBeepHandler BeepHandler;
-    TUiSeams* Saved;
+    TScopedOverride<TUiSeams*> Installed;
 };

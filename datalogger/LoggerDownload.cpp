@@ -1,6 +1,7 @@
 #include "datalogger/LoggerDownload.h"
 
 #include "core/Nelm.h"
+#include "core/Reading.h"
 #include "core/ReadingsFile.h"
 #include "history/ReadingsFileReader.h"
 #include "meter/Dm_SQMBase.h"
@@ -153,18 +154,18 @@ TLoggerStore::TOutcome TLoggerStore::Store(const TLoggerRecord& record) {
     const auto key = Key(LocalTimeOf(local), record.Magnitude);
     if (Known.contains(key))
         return TOutcome::Duplicate;
-    const TRecordLink link(record, local, Setup.UnitInfoReply);
-    if (!SaveReadingToFile(Setup.FileName, link))
+    const TReading reading = ReadingOf(TRecordLink(record, local, Setup.UnitInfoReply));
+    if (!SaveReadingToFile(Setup.FileName, reading))
         return TOutcome::Failed;
     Known.insert(key);
     if (Skyglow) {
         TSharedReading shared =
-            ReadSharedReading(link, LoggerUniversalTime(record.Time, Setup.Clock));
+            ReadSharedReading(reading, LoggerUniversalTime(record.Time, Setup.Clock));
         shared.Nelm = ComputeNelm(record.Magnitude);
         shared.ReadingReply = record.Reply; // what the meter sent, in the header's readout line
         const TSkyglowResult result = Skyglow->Write(shared);
-        if (!result.Notice.empty() && Told.insert(result.Notice).second)
-            Notices.push_back(result.Notice);
+        if (!result.Notice.Text.empty() && Told.insert(result.Notice.Text).second)
+            Notices.push_back(result.Notice.Text);
     }
     return TOutcome::Stored;
 }

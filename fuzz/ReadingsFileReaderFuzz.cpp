@@ -5,6 +5,7 @@
 // a new file holds the header and that reading alone.
 
 #include "core/Nelm.h"
+#include "core/Reading.h"
 #include "core/ReadingsFile.h"
 #include "core/Versioninfo.h"
 #include "fuzz/FuzzCheck.h"
@@ -154,7 +155,7 @@ void CheckWriter(const TStoredLink& link, const TReadingsFileContents* before,
         converts = false;
     }
     try {
-        FUZZ_CHECK(SaveReadingToFile(name, link, Version()) && converts);
+        FUZZ_CHECK(SaveReadingToFile(name, ReadingOf(link), Version()) && converts);
     } catch (const EConvertError&) {
         FUZZ_CHECK(!converts);
         if (before != nullptr)

@@ -126,7 +126,7 @@ void CheckExistingNightFile(std::string_view content) {
     const std::string record = SkyglowRecordLine(reading) + "\r\n";
     FUZZ_CHECK(result.Stored);
     if (own) {
-        FUZZ_CHECK(result.FileName == night && result.Notice.empty());
+        FUZZ_CHECK(result.FileName == night && result.Notice.Text.empty());
         const bool endsLine = content.empty() || content.ends_with('\n');
         FUZZ_CHECK(ReadFuzzFile(night) == std::string(content) + (endsLine ? "" : "\r\n") + record);
         return;
@@ -134,7 +134,7 @@ void CheckExistingNightFile(std::string_view content) {
     FUZZ_CHECK(ReadFuzzFile(night) == content);
     const std::string second = night.substr(0, night.size() - 4) + "_2.dat";
     FUZZ_CHECK(result.FileName == second);
-    FUZZ_CHECK(result.Notice.find(night) != std::string::npos);
+    FUZZ_CHECK(result.Notice.Text.find(night) != std::string::npos);
     FUZZ_CHECK(ReadFuzzFile(second) ==
                Joined(Header(settings, site, "SQM-LE", reading, Calibration)) + record);
 }
@@ -178,10 +178,10 @@ void CheckOwnHeaderOfAnyStation(const std::uint8_t* data, std::size_t size) {
         // new file is written under, is reported reading by reading.
         if (SkyglowFileName(reading.LocalTime, deviceType, site.Name).size() > NAME_MAX - 32 &&
             !result.Stored) {
-            FUZZ_CHECK(result.Notice.find("File name too long") != std::string::npos);
+            FUZZ_CHECK(result.Notice.Text.find("File name too long") != std::string::npos);
             return;
         }
-        FUZZ_CHECK(result.Stored && result.Notice.empty());
+        FUZZ_CHECK(result.Stored && result.Notice.Text.empty());
         FUZZ_CHECK(written.empty() || result.FileName == written);
         written = result.FileName;
         reading.LocalTime = double(reading.LocalTime) + 1.0 / 86400;

@@ -6,7 +6,6 @@
 #include "core/ReadingsFile.h"
 #include "core/Sqmconfig.h"
 #include "core/Sqmmodelnames.h"
-#include "core/UiSeams.h"
 #include "headless/Ephemeris.h"
 #include "headless/FindMeters.h"
 #include "headless/LoggerCommand.h"
@@ -18,6 +17,7 @@
 #include "platform/SystemTime.h"
 #include "platform/Text.h"
 #include "session/ReadingCycle.h"
+#include "session/ReadingSession.h"
 #include "session/SharingSetup.h"
 
 #include <algorithm>
@@ -53,6 +53,19 @@ std::string LocalTimeNow() {
     return text;
 }
 
+// The journal's priority of what the user is told.
+TPriority PriorityOf(ENoticeSeverity severity) {
+    switch (severity) {
+    case ENoticeSeverity::Information:
+        return TPriority::Info;
+    case ENoticeSeverity::Warning:
+        return TPriority::Warning;
+    case ENoticeSeverity::Error:
+        break;
+    }
+    return TPriority::Error;
+}
+
 // nightlux-read --find.
 int RunFind(const THeadlessOptions& options, std::ostream& out, std::ostream& err) {
     TFindRequest request;
@@ -74,8 +87,9 @@ class TReader {
 public:
     TReader(const THeadlessOptions& options, std::unique_ptr<TDmSQMBase> link,
             std::unique_ptr<TReadingSharing> sharing, std::ostream& out, std::ostream& err)
-        : Options(options), Link(std::move(link)), Sharing(std::move(sharing)), Out(out), Err(err),
-          Route([this](const std::string& text) { Report(TPriority::Error, text); }, {}) {}
+        : Options(options),
+          Session(TReadingSession::EKeep::Nothing, std::move(link), std::move(sharing)), Out(out),
+          Err(err) {}
 
     // Readings at once and then at start + k * period, until the count is reached or a stop
     // is requested; true when every reading was taken and stored.
@@ -109,11 +123,10 @@ private:
     // not end a series.
     bool TakeReading(bool first) {
         const TReadingOutcome outcome =
-            TReadingCycle(*Link, Sharing.get())
-                .Run(first ? TCycleKind::Single : TCycleKind::Tick, Options.FileName);
-        PresentFileNotice(outcome.StoreNotice);
-        for (const std::string& notice : outcome.SharingNotices)
-            Report(TPriority::Warning, notice);
+            Session.Take(first ? TCycleKind::Single : TCycleKind::Tick, Options.FileName);
+        Present(outcome.StoreNotice);
+        for (const TNotice& notice : outcome.SharingNotices)
+            Present(notice);
         if (!outcome.Taken) {
             ReportFailure(outcome.Message);
             return false;
@@ -123,8 +136,8 @@ private:
                       outcome.Texts[TReadingField::Magnitude].value_or("") + " mag/arcsec\u00B2";
         std::string reading;
         try {
-            reading =
-                Options.Csv ? ReadingRecordLine(*Link) + "\n" : ReadingFieldLines(outcome.Texts);
+            reading = Options.Csv ? ReadingRecordLine(*outcome.Reading) + "\n"
+                                  : ReadingFieldLines(outcome.Texts);
         } catch (const std::exception& e) {
             ReportFailure(first ? NotValidReading : e.what());
             return false;
@@ -163,6 +176,12 @@ private:
         OutageMessage.clear();
     }
 
+    // What the readings file or the sharing tells, at the priority of its severity.
+    void Present(const TNotice& notice) {
+        if (!notice.Text.empty())
+            Report(PriorityOf(notice.Severity), notice.Text);
+    }
+
     // Continuous readings mark each message with the time, for the night's log.
     void Report(TPriority priority, const std::string& message) {
         Err << priority;
@@ -184,11 +203,9 @@ private:
     }
 
     const THeadlessOptions& Options;
-    std::unique_ptr<TDmSQMBase> Link;
-    std::unique_ptr<TReadingSharing> Sharing;
+    TReadingSession Session;
     std::ostream& Out;
     std::ostream& Err;
-    TUiSeamsOverride Route;
     bool Printed = false;
     int FailedInARow = 0;
     std::string OutageMessage;
@@ -246,21 +263,20 @@ std::string ResolvedUserLink(const std::string& fileName) {
 }
 
 // The sharing of the run, or none when nothing is shared.
-std::unique_ptr<TReadingSharing> MakeSharing(const THeadlessOptions& options, const TIniFile& ini,
-                                             int modelIndex) {
+std::unique_ptr<TReadingSharing> SharingOf(const THeadlessOptions& options, const TIniFile& ini,
+                                           int modelIndex) {
     try {
         TSharingSetup setup;
         setup.Skyglow = ReadSkyglowSettings(ini);
         setup.Mqtt = ReadMqttSettings(ini);
         ApplySharingOptions(options, setup);
-        // The site matters only to what is shared.
-        if (!IsSharing(setup))
-            return nullptr;
-        if (!setup.Skyglow.Folder.empty())
-            PrepareSkyglowFolder(setup.Skyglow.Folder);
-        setup.Site = SiteOf(options, ini);
-        SetDeviceAndVersion(setup, modelIndex);
-        return std::make_unique<TReadingSharing>(std::move(setup));
+        // The site and the folder matter only to what is shared.
+        if (IsSharing(setup)) {
+            if (!setup.Skyglow.Folder.empty())
+                PrepareSkyglowFolder(setup.Skyglow.Folder);
+            setup.Site = SiteOf(options, ini);
+        }
+        return MakeSharing(std::move(setup), modelIndex);
     } catch (const ESiteError& e) {
         throw ESetupError(std::string(e.what()) + ".");
     } catch (const ESharingSettingsError& e) {
@@ -383,7 +399,7 @@ int RunHeadlessReader(const std::vector<std::string>& args, const std::string& s
         if (options.Logger)
             return RunLoggerCommand(options, connection, ini, out, err, waiter,
                                     &err == &std::cerr && ::isatty(STDERR_FILENO) == 1);
-        sharing = MakeSharing(options, ini, connection.ModelIndex);
+        sharing = SharingOf(options, ini, connection.ModelIndex);
     } catch (const EUsageError& e) {
         err << TPriority::Error << "nightlux-read: " << e.what() << "\nTry 'nightlux-read --help'."
             << std::endl;

@@ -27,7 +27,8 @@ TDateTime SystemTimeToDateTime(const SYSTEMTIME& st);
 // current local time source.
 SYSTEMTIME GetLocalTime();
 
-// Replaces the local time source (tests pin the clock with it); nullptr restores the system
+// Replaces the local time source (tests pin the clock for a scope with
+// TScopedOverride<TLocalTimeSource>, platform/ScopedOverride.h); nullptr restores the system
 // clock. Returns the source that was in use.
 using TLocalTimeSource = SYSTEMTIME (*)();
 TLocalTimeSource SetLocalTimeSource(TLocalTimeSource source);

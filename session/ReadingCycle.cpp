@@ -1,6 +1,5 @@
 #include "session/ReadingCycle.h"
 
-#include "core/Nelm.h"
 #include "core/ReadingDisplay.h"
 #include "core/ReadingsFile.h"
 #include "meter/Dm_SQMBase.h"
@@ -26,6 +25,28 @@ std::string ReadingFieldName(TReadingField field) {
         break;
     }
     return "Time of Reading";
+}
+
+std::string FieldText(TReadingField field, const TReading& reading) {
+    switch (field) {
+    case TReadingField::Model:
+        return UnitFieldText(reading.ModelNumber);
+    case TReadingField::Serial:
+        return UnitFieldText(reading.SerialNumber);
+    case TReadingField::Protocol:
+        return UnitFieldText(reading.ProtocolVersion);
+    case TReadingField::Feature:
+        return UnitFieldText(reading.FeatureVersion);
+    case TReadingField::Magnitude:
+        return MagnitudeText(reading.Magnitude);
+    case TReadingField::Nelm:
+        return NelmText(reading.Nelm);
+    case TReadingField::Temperature:
+        return TemperatureText(reading.Temperature);
+    case TReadingField::Time:
+        break;
+    }
+    return ReadingTimeText(reading.Time);
 }
 
 bool TReadingTexts::IsComplete() const {
@@ -67,38 +88,37 @@ TReadingOutcome TReadingCycle::Run(TCycleKind kind, const std::optional<std::str
 
 void TReadingCycle::Take(TReadingOutcome& outcome, const std::optional<std::string>& storeTo,
                          const TShowField& show) {
-    const auto set = [&](TReadingField field, const std::string& text) {
+    const TReadingValueMade made = [&](TReadingField field, const TReading& reading) {
+        const std::string text = FieldText(field, reading);
         outcome.Texts.Fields[static_cast<int>(field)] = text;
         if (show)
             show(field, text);
     };
+    TReading reading;
     Link.Connect();
     Link.ReadUnitInfo();
-    set(TReadingField::Model, UnitFieldText(Link.GetModelNumber()));
-    set(TReadingField::Serial, UnitFieldText(Link.GetSerialNumber()));
-    set(TReadingField::Protocol, UnitFieldText(Link.GetProtocolVersion()));
-    set(TReadingField::Feature, UnitFieldText(Link.GetFeatureVersion()));
+    TakeUnitInfo(Link, reading, made);
     Link.ReadReading();
-    const double magnitude = Link.GetMagnitude();
-    set(TReadingField::Magnitude, MagnitudeText(magnitude));
-    const double nelm = ComputeNelm(magnitude);
-    set(TReadingField::Nelm, NelmText(nelm));
-    set(TReadingField::Temperature, TemperatureText(Link.GetTemperature()));
-    set(TReadingField::Time, ReadingTimeText(Link.GetReadingTime()));
+    TakeReadingValues(Link, reading, made);
+    outcome.Reading = reading;
     if (storeTo) {
-        TSaveResult saved = SaveReadingToFile(*storeTo, Link);
+        TSaveResult saved = SaveReadingToFile(*storeTo, reading);
         outcome.Stored = saved.Stored;
         outcome.StoreNotice = std::move(saved.Notice);
     }
-    Share(outcome, nelm);
+    Share(outcome, reading);
 }
 
-void TReadingCycle::Share(TReadingOutcome& outcome, double nelm) {
+void TReadingCycle::Share(TReadingOutcome& outcome, const TReading& reading) {
     if (!Sharing)
         return;
     try {
-        outcome.SharingNotices = Sharing->Share(Link, nelm);
+        outcome.SharingNotices = Sharing->Share(reading, [this] {
+            Link.ReadCalibration();
+            return Link.CalibrationReply;
+        });
     } catch (const std::exception& e) {
-        outcome.SharingNotices.push_back(std::string("The reading was not shared: ") + e.what());
+        outcome.SharingNotices.push_back(
+            {ENoticeSeverity::Warning, std::string("The reading was not shared: ") + e.what()});
     }
 }

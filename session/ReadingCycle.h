@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/Reading.h"
 #include "platform/Notice.h"
 
 #include <exception>
@@ -11,14 +12,13 @@
 class TDmSQMBase;
 class TReadingSharing;
 
-// The eight values a reading shows, in the order the cycle makes them.
-enum class TReadingField { Model, Serial, Protocol, Feature, Magnitude, Nelm, Temperature, Time };
-inline constexpr int ReadingFieldCount = 8;
-
 // The name each value goes by in the window and in nightlux-read's output:
 // "Reading in Mag/Sq Arcsec", "NELM (Theoretical)", "Time of Reading", "Model",
 // "Serial Number", "Protocol Version", "Feature Version", "Temp at Sensor".
 std::string ReadingFieldName(TReadingField field);
+
+// The display text of one value of the reading, as the window shows it.
+std::string FieldText(TReadingField field, const TReading& reading);
 
 // The display texts of a reading; a field the cycle did not reach is absent.
 struct TReadingTexts {
@@ -35,6 +35,8 @@ enum class TCycleKind { Single, Tick };
 
 struct TReadingOutcome {
     TReadingTexts Texts;
+    // The reading, once every value of it was made; what was stored, shared and charted.
+    std::optional<TReading> Reading;
     // Every text was made (and, when asked, the reading stored or its failure shown).
     bool Taken = false;
     // False when storing was asked and failed.
@@ -50,7 +52,7 @@ struct TReadingOutcome {
     // the window leaves it to its default handler (Message holds its text).
     std::exception_ptr Unexpected;
     // What the sharing of the reading asks to tell the user; it never fails the reading.
-    std::vector<std::string> SharingNotices;
+    std::vector<TNotice> SharingNotices;
 };
 
 // One read cycle on a link: connect, unit information, reading, the display texts, storing
@@ -74,7 +76,7 @@ private:
     void Take(TReadingOutcome& outcome, const std::optional<std::string>& storeTo,
               const TShowField& show);
 
-    void Share(TReadingOutcome& outcome, double nelm);
+    void Share(TReadingOutcome& outcome, const TReading& reading);
 
     TDmSQMBase& Link;
     TReadingSharing* Sharing;

@@ -4,16 +4,13 @@
 #include "core/Versioninfo.h"
 #include "sharing/SkyglowFormat.h"
 
-TSharingSetup SavedSharingSetup(const TIniFile& ini, int modelIndex) {
-    TSharingSetup setup = ReadSharingSetup(ini);
-    SetDeviceAndVersion(setup, modelIndex);
-    return setup;
-}
-
-void SetDeviceAndVersion(TSharingSetup& setup, int modelIndex) {
+std::unique_ptr<TReadingSharing> MakeSharing(TSharingSetup setup, int modelIndex) {
+    if (!IsSharing(setup))
+        return nullptr;
     setup.DeviceType = DeviceTypeOf(modelIndex);
     TVersionInfo version;
     version.GetVersionNumber(setup.SoftwareVersion);
+    return std::make_unique<TReadingSharing>(setup);
 }
 
 std::string DeviceTypeOf(int modelIndex) {

@@ -2,14 +2,13 @@
 
 #include "sharing/ReadingSharing.h"
 
-class TIniFile;
+#include <memory>
+#include <string>
 
-// The saved site and sharing settings, with the device type of the model list's entry and
-// the program's version. Raises what ReadSharingSetup raises.
-TSharingSetup SavedSharingSetup(const TIniFile& ini, int modelIndex);
-
-// Sets the device type of the model list's entry and the program's version.
-void SetDeviceAndVersion(TSharingSetup& setup, int modelIndex);
+// The sharing of a session's readings from the setup, with the device type of the model
+// list's entry and the program's version; none when the setup shares nothing. Raises what
+// TReadingSharing raises.
+std::unique_ptr<TReadingSharing> MakeSharing(TSharingSetup setup, int modelIndex);
 
 // The device type of a model list index ("SQM-LE"); empty for an index outside the list.
 std::string DeviceTypeOf(int modelIndex);

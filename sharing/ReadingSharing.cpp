@@ -1,6 +1,7 @@
 #include "sharing/ReadingSharing.h"
 
-#include "meter/Dm_SQMBase.h"
+#include "core/Reading.h"
+#include "platform/Exception.h"
 
 TSharingSetup ReadSharingSetup(const TIniFile& ini) {
     TSharingSetup setup;
@@ -22,40 +23,41 @@ TReadingSharing::TReadingSharing(const TSharingSetup& setup) {
     if (!setup.Skyglow.Folder.empty())
         Writer =
             std::make_unique<TSkyglowWriter>(setup.Skyglow, setup.Site, setup.DeviceType, [this] {
-                Link->ReadCalibration();
-                return Link->CalibrationReply;
+                return ReadCalibration && *ReadCalibration ? (*ReadCalibration)() : std::string();
             });
 }
 
 TReadingSharing::~TReadingSharing() = default;
 
-std::vector<std::string> TReadingSharing::Share(TDmSQMBase& link, double nelm) {
-    std::vector<std::string> notices;
+std::vector<TNotice> TReadingSharing::Share(const TReading& reading,
+                                            const TReadCalibration& readCalibration) {
+    std::vector<TNotice> notices;
     if (!IsActive())
         return notices;
-    TSharedReading reading;
+    TSharedReading shared;
     try {
-        reading = ReadSharedReading(link);
+        shared = ReadSharedReading(reading);
     } catch (const EConvertError& e) {
-        notices.push_back(std::string("The reading was not shared: ") + e.what());
+        notices.push_back(
+            {ENoticeSeverity::Warning, std::string("The reading was not shared: ") + e.what()});
         return notices;
     }
-    reading.Nelm = nelm;
     if (Writer) {
-        Link = &link;
-        const TSkyglowResult result = Writer->Write(reading);
-        Link = nullptr;
+        ReadCalibration = &readCalibration;
+        TSkyglowResult result = Writer->Write(shared);
+        ReadCalibration = nullptr;
         if (result.Stored && SkyglowFailing)
-            notices.push_back("Readings are written to the skyglow file " + result.FileName +
-                              " again.");
-        if (!result.Notice.empty() && !(SkyglowFailing && !result.Stored))
-            notices.push_back(result.Notice);
+            notices.push_back(
+                {ENoticeSeverity::Information,
+                 "Readings are written to the skyglow file " + result.FileName + " again."});
+        if (!result.Notice.Text.empty() && !(SkyglowFailing && !result.Stored))
+            notices.push_back(std::move(result.Notice));
         SkyglowFailing = !result.Stored;
     }
     if (Publisher) {
-        Publisher->Publish(reading);
+        Publisher->Publish(shared);
         for (TNotice& notice : Publisher->TakeNotices())
-            notices.push_back(std::move(notice.Text));
+            notices.push_back(std::move(notice));
     }
     return notices;
 }

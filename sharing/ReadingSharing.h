@@ -1,16 +1,18 @@
 #pragma once
 
 #include "astro/Site.h"
+#include "platform/Notice.h"
 #include "sharing/MqttPublisher.h"
 #include "sharing/SharingSettings.h"
 #include "sharing/SkyglowWriter.h"
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
 
-class TDmSQMBase;
 class TIniFile;
+struct TReading;
 
 // Everything the sharing of readings is set up from.
 struct TSharingSetup {
@@ -37,15 +39,19 @@ public:
 
     bool IsActive() const { return Writer || Publisher; }
 
-    // Shares the link's current reading; call it while the link is still connected, so that
-    // a new skyglow file can ask the meter for its calibration. Returns what the user should
-    // be told (empty when all went well); never throws for a failure of the file or broker.
-    // A skyglow file that keeps failing is told of once, and again when it works once more.
-    std::vector<std::string> Share(TDmSQMBase& link, double nelm);
+    // Gives the meter's "cx" reply (without line end); raises when it cannot be read.
+    using TReadCalibration = std::function<std::string()>;
+
+    // Shares the reading; readCalibration is asked only when a new skyglow file needs the
+    // calibration for its header (call Share while the link is still connected). Returns
+    // what the user should be told (empty when all went well); never throws for a failure of
+    // the file or broker. A skyglow file that keeps failing is told of once, as a warning,
+    // and again, as information, when it works once more.
+    std::vector<TNotice> Share(const TReading& reading, const TReadCalibration& readCalibration);
 
 private:
     std::unique_ptr<TSkyglowWriter> Writer;
     std::unique_ptr<TMqttPublisher> Publisher;
-    TDmSQMBase* Link = nullptr; // during Share, for the calibration
+    const TReadCalibration* ReadCalibration = nullptr; // during Share
     bool SkyglowFailing = false;
 };

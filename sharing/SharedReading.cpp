@@ -1,5 +1,6 @@
 #include "sharing/SharedReading.h"
 
+#include "core/Reading.h"
 #include "meter/Dm_SQMBase.h"
 #include "platform/Exception.h"
 #include "platform/LocalTime.h"
@@ -59,27 +60,28 @@ TDateTime UniversalTimeOf(TDateTime localTime) {
                           utc.tm_sec > 59 ? 59 : utc.tm_sec, f.Millisecond);
 }
 
-TSharedReading ReadSharedReading(const TDmSQMBase& link) {
-    return ReadSharedReading(link, UniversalTimeOf(link.GetReadingTime()));
+TSharedReading ReadSharedReading(const TReading& reading) {
+    return ReadSharedReading(reading, UniversalTimeOf(reading.Time));
 }
 
-TSharedReading ReadSharedReading(const TDmSQMBase& link, TDateTime universalTime) {
-    if (link.GetReadingTime() == 0.0)
+TSharedReading ReadSharedReading(const TReading& reading, TDateTime universalTime) {
+    if (reading.Time == 0.0)
         throw EConvertError("The reading has no time");
     TSharedReading r;
-    r.LocalTime = link.GetReadingTime();
+    r.LocalTime = reading.Time;
     r.UniversalTime = universalTime;
-    r.UnitInfoReply = link.UnitInfoReply;
-    r.ReadingReply = link.ReadingReply;
-    r.Magnitude = link.GetMagnitude();
-    r.Temperature = link.GetTemperature();
-    const double hertz = Field(link.ReadingReply, 11, 10, "frequency");
-    r.Counts = Field(link.ReadingReply, 24, 10, "period in counts");
-    const double period = Field(link.ReadingReply, 36, 11, "period in seconds");
+    r.UnitInfoReply = reading.UnitInfoReply;
+    r.ReadingReply = reading.ReadingReply;
+    r.Magnitude = reading.Magnitude;
+    r.Temperature = reading.Temperature;
+    r.Nelm = reading.Nelm;
+    const double hertz = Field(reading.ReadingReply, 11, 10, "frequency");
+    r.Counts = Field(reading.ReadingReply, 24, 10, "period in counts");
+    const double period = Field(reading.ReadingReply, 36, 11, "period in seconds");
     r.Frequency = hertz < PeriodModeBelowHz && period > 0.0 ? 1.0 / period : hertz;
-    r.SerialNumber = WithoutLeadingZeros(link.GetSerialNumber());
-    r.FirmwareVersion = WithoutLeadingZeros(link.GetProtocolVersion()) + "-" +
-                        WithoutLeadingZeros(link.GetModelNumber()) + "-" +
-                        WithoutLeadingZeros(link.GetFeatureVersion());
+    r.SerialNumber = WithoutLeadingZeros(reading.SerialNumber);
+    r.FirmwareVersion = WithoutLeadingZeros(reading.ProtocolVersion) + "-" +
+                        WithoutLeadingZeros(reading.ModelNumber) + "-" +
+                        WithoutLeadingZeros(reading.FeatureVersion);
     return r;
 }

@@ -124,9 +124,17 @@ std::vector<std::string> TSkyglowWriter::Header(const TSharedReading& reading,
 }
 
 TSkyglowResult TSkyglowWriter::Write(const TSharedReading& reading) {
+    TSkyglowResult result = WriteRecord(reading);
+    // The sharing never fails a reading: what the file tells is a warning.
+    if (!result.Notice.Text.empty())
+        result.Notice.Severity = ENoticeSeverity::Warning;
+    return result;
+}
+
+TSkyglowResult TSkyglowWriter::WriteRecord(const TSharedReading& reading) {
     TSkyglowResult result;
     if (Settings.Folder.empty()) {
-        result.Notice = "No folder is set for the skyglow files";
+        result.Notice.Text = "No folder is set for the skyglow files";
         return result;
     }
     const std::string record = SkyglowRecordLine(reading) + "\r\n";
@@ -146,7 +154,7 @@ TSkyglowResult TSkyglowWriter::Write(const TSharedReading& reading) {
         }
         if (error != 0 && error != ENOENT && error != ELOOP && error != ENXIO) {
             result.FileName = CurrentFile;
-            result.Notice = Failure(CurrentFile, error);
+            result.Notice.Text = Failure(CurrentFile, error);
             return result;
         }
         CurrentFile.clear();
@@ -173,7 +181,7 @@ TSkyglowResult TSkyglowWriter::Write(const TSharedReading& reading) {
                 !SameHeader(HeaderLines(text), header))
                 why = "has a different header";
         } else if (error != ENOENT) {
-            result.Notice = Failure(path, error);
+            result.Notice.Text = Failure(path, error);
             return result;
         }
         if (!why.empty()) {
@@ -199,15 +207,15 @@ TSkyglowResult TSkyglowWriter::Write(const TSharedReading& reading) {
         if (result.Stored) {
             CurrentFile = path;
             if (!skipped.empty())
-                result.Notice = (result.Notice.empty() ? "" : result.Notice + "\n") +
-                                "The skyglow file " + skipped + " " + skippedWhy +
-                                " and is left as it is; this night's readings go to " + path;
+                result.Notice.Text = (result.Notice.Text.empty() ? "" : result.Notice.Text + "\n") +
+                                     "The skyglow file " + skipped + " " + skippedWhy +
+                                     " and is left as it is; this night's readings go to " + path;
         }
         return result;
     }
-    result.Notice = "Could not write a skyglow file for this night: " + night + " and " +
-                    std::to_string(MaxFilesPerNight - 1) +
-                    " files beside it all have different headers";
+    result.Notice.Text = "Could not write a skyglow file for this night: " + night + " and " +
+                         std::to_string(MaxFilesPerNight - 1) +
+                         " files beside it all have different headers";
     return result;
 }
 
@@ -217,9 +225,9 @@ TSkyglowResult& TSkyglowWriter::Appended(TSkyglowResult& result, TRecordFile& fi
     result.Stored =
         appended.Status == ERecordStatus::Stored || appended.Status == ERecordStatus::Uncertain;
     if (appended.Status == ERecordStatus::Uncertain)
-        result.Notice = Uncertain(result.FileName, appended.Error);
+        result.Notice.Text = Uncertain(result.FileName, appended.Error);
     else if (!result.Stored)
-        result.Notice = Failure(result.FileName, appended.Error);
+        result.Notice.Text = Failure(result.FileName, appended.Error);
     return result;
 }
 
@@ -232,12 +240,13 @@ TSkyglowResult TSkyglowWriter::WriteInNewFile(const std::string& path,
     try {
         calibration = ReadCalibration ? ReadCalibration() : std::string();
     } catch (const std::exception& e) {
-        result.Notice = std::string("The calibration (cx) could not be read for the header of ") +
-                        path + ": " + e.what();
+        result.Notice.Text =
+            std::string("The calibration (cx) could not be read for the header of ") + path + ": " +
+            e.what();
     }
     const std::string bytes = Joined(Header(reading, calibration)) + record;
     const auto tell = [&result](const std::string& text) {
-        result.Notice = (result.Notice.empty() ? "" : result.Notice + "\n") + text;
+        result.Notice.Text = (result.Notice.Text.empty() ? "" : result.Notice.Text + "\n") + text;
     };
     TRecordFile file(*Calls);
     const TRecordResult created = file.Create(path, bytes);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "astro/Site.h"
+#include "platform/Notice.h"
 #include "platform/RecordFile.h"
 #include "sharing/SharedReading.h"
 #include "sharing/SharingSettings.h"
@@ -14,9 +15,9 @@
 struct TSkyglowResult {
     bool Stored = false;
     std::string FileName; // the file written, or the one that failed
-    // For the user, empty when there is nothing to tell: why the reading was not stored, or
-    // that this night's file was started beside a file with a different header.
-    std::string Notice;
+    // For the user, a warning, empty when there is nothing to tell: why the reading was not
+    // stored, or that this night's file was started beside a file with a different header.
+    TNotice Notice;
 };
 
 // Writes readings into one skyglow data file per night, in the settings' folder (which is
@@ -44,6 +45,7 @@ public:
     TSkyglowResult Write(const TSharedReading& reading);
 
 private:
+    TSkyglowResult WriteRecord(const TSharedReading& reading);
     // raced: the file appeared meanwhile and nothing was written.
     TSkyglowResult WriteInNewFile(const std::string& path, const TSharedReading& reading,
                                   const std::string& record, bool& raced);

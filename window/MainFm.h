@@ -2,6 +2,7 @@
 
 #include "history/NightReading.h"
 #include "session/ReadingCycle.h"
+#include "session/ReadingSession.h"
 
 #include <QDialog>
 #include <QPointer>
@@ -73,7 +74,7 @@ public:
     void WMDpiChanged(int pixelsPerInch);
 
     // The meter link of the last accepted Read Now or Read Every, if any.
-    TDmSQMBase* GetLink() const { return FLink.get(); }
+    TDmSQMBase* GetLink() const { return Session.Link(); }
     int GetBaudRate() const { return FBaudRate; }
     int GetPixelsPerInch() const { return FPixelsPerInch; }
     // The chart of the night, once it has been opened.
@@ -123,11 +124,13 @@ private:
     // Adds an entry to the station menu; the handler runs as a click handler does.
     QAction* AddStationEntry(const QString& name, const QString& text,
                              const std::function<void()>& handler);
-    void AddReadingToChart();
-    TReadingSharing* GetSharing();
-    void ShowSharingNotices(const std::vector<std::string>& notices);
+    void AddReadingToChart(const TReading& reading);
+    // Makes the session's sharing from the saved settings when they or the model changed.
+    void PrepareSharing();
+    void ShowSharingNotices(const std::vector<TNotice>& notices);
 
-    std::unique_ptr<TDmSQMBase> FLink;
+    // The link of the last accepted Read Now or Read Every, the sharing and the readings taken.
+    TReadingSession Session{TReadingSession::EKeep::Readings};
     int FBaudRate = 115200;
     int FPixelsPerInch = 96;
     // True while a read cycle (with any message box it opens) is in progress.
@@ -180,10 +183,9 @@ private:
     QLabel* StatusPanel0 = nullptr;
     QLabel* StatusPanel1 = nullptr;
 
-    // The sharing of readings, made from the saved settings at the first reading that needs
+    // The session's sharing is made from the saved settings at the first reading that needs
     // it and made again after the dialog or the model changes.
-    std::unique_ptr<TReadingSharing> FSharing;
-    int FSharingModel = -1; // the model FSharing was made for; -1: to be made
+    int FSharingModel = -1; // the model the sharing was made for; -1: to be made
     QTimer* Timer = nullptr;
     QString SaveDialogFolder;
     QString SaveDialogFileName;
@@ -191,6 +193,5 @@ private:
     TNightChartFm* ChartFm = nullptr;
     TFindMetersDialog* FindFm = nullptr;
     THistoryFm* HistoryFm = nullptr;
-    std::vector<TNightReading> SessionReadings;
     QPointer<QDialog> LoggerFm; // the data logger's dialog while it is open
 };

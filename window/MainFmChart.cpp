@@ -1,9 +1,8 @@
 // The chart of the night: its button, and the readings of this session that go to it.
-#include "core/Nelm.h"
+#include "core/Reading.h"
 #include "core/Sqmconfig.h"
 #include "history/Night.h"
 #include "history/SkyOfNight.h"
-#include "meter/Dm_SQMBase.h"
 #include "platform/Exception.h"
 #include "window/MainFm.h"
 #include "window/ViewsModule.h"
@@ -11,6 +10,31 @@
 
 #include <QLineEdit>
 #include <QPushButton>
+#include <optional>
+#include <vector>
+
+namespace {
+
+// The reading as the chart takes it; none for a clock beyond the calendar, which has no night
+// to show.
+std::optional<TNightReading> NightReadingOf(const TReading& reading) {
+    TNightReading charted;
+    try {
+        charted.Time = LocalTimeOf(reading.Time);
+    } catch (const Exception&) {
+        return std::nullopt;
+    }
+    charted.Magnitude = reading.Magnitude;
+    charted.Nelm = reading.Nelm;
+    charted.Temperature = reading.Temperature;
+    charted.SerialNumber = reading.SerialNumber;
+    charted.ProtocolVersion = reading.ProtocolVersion;
+    charted.ModelNumber = reading.ModelNumber;
+    charted.FeatureVersion = reading.FeatureVersion;
+    return charted;
+}
+
+} // namespace
 
 void TMainForm::BuildChartButton() {
     BtnChart = new QPushButton(QStringLiteral("Night C&hart"), ReadingPanel);
@@ -29,32 +53,24 @@ void TMainForm::BtnChartClick() {
     // The site and the file may have changed since the chart was last open.
     ChartFm->SetSkySite(SavedSkySite(SettingsFileName()));
     ChartFm->SetReadingsFileName(EdtFileName->text().toStdString());
-    ChartFm->SetSessionReadings(SessionReadings);
+    std::vector<TNightReading> readings;
+    for (const TReading& reading : Session.Readings())
+        if (const std::optional<TNightReading> charted = NightReadingOf(reading))
+            readings.push_back(*charted);
+    ChartFm->SetSessionReadings(readings);
     ChartFm->show();
     ChartFm->raise();
     ChartFm->activateWindow();
 }
 
-// Called after a reading was taken: the link still holds it.
-void TMainForm::AddReadingToChart() {
-    TNightReading reading;
-    try {
-        reading.Time = LocalTimeOf(FLink->GetReadingTime());
-    } catch (const Exception&) {
-        return; // a clock beyond the calendar has no night to show
-    }
-    reading.Magnitude = FLink->GetMagnitude();
-    reading.Nelm = ComputeNelm(reading.Magnitude);
-    reading.Temperature = FLink->GetTemperature();
-    reading.SerialNumber = FLink->GetSerialNumber();
-    reading.ProtocolVersion = FLink->GetProtocolVersion();
-    reading.ModelNumber = FLink->GetModelNumber();
-    reading.FeatureVersion = FLink->GetFeatureVersion();
-    SessionReadings.push_back(reading);
+void TMainForm::AddReadingToChart(const TReading& reading) {
     if (!ChartFm)
+        return;
+    const std::optional<TNightReading> charted = NightReadingOf(reading);
+    if (!charted)
         return;
     const std::string fileName = EdtFileName->text().toStdString();
     if (fileName != ChartFm->GetReadingsFileName())
         ChartFm->SetReadingsFileName(fileName);
-    ChartFm->AddSessionReading(reading);
+    ChartFm->AddSessionReading(*charted);
 }

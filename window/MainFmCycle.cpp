@@ -68,7 +68,7 @@ void EnableChildren(QWidget* panel, bool enabled) {
 } // namespace
 
 bool TMainForm::PrepareLink() {
-    FLink.reset();
+    Session.SetLink(nullptr);
     switch (CmbModel->currentIndex()) {
     case 0: {
         TEthernetEntries entries;
@@ -78,13 +78,13 @@ bool TMainForm::PrepareLink() {
             ShowMessage(refusal);
             return false;
         }
-        FLink = LinkFactory().Ethernet(entries.Host, entries.Port, entries.TimeoutMs);
+        Session.SetLink(LinkFactory().Ethernet(entries.Host, entries.Port, entries.TimeoutMs));
         return true;
     }
     case 1:
     case 2:
     case 3:
-        FLink = LinkFactory().Serial(CmbComPort->currentText().toStdString(), FBaudRate);
+        Session.SetLink(LinkFactory().Serial(CmbComPort->currentText().toStdString(), FBaudRate));
         return true;
     default:
         throw Exception("No Model is selected.");
@@ -128,15 +128,15 @@ TReadingOutcome TMainForm::TakeReading(TCycleKind kind) {
     std::optional<std::string> storeTo;
     if (ChkSaveReading->isChecked())
         storeTo = EdtFileName->text().toStdString();
+    PrepareSharing();
     TReadingOutcome outcome =
-        TReadingCycle(*FLink, GetSharing())
-            .Run(kind, storeTo, [this](TReadingField field, const std::string& text) {
-                SetDisplay(DisplayOf(field), text);
-            });
+        Session.Take(kind, storeTo, [this](TReadingField field, const std::string& text) {
+            SetDisplay(DisplayOf(field), text);
+        });
     PresentFileNotice(outcome.StoreNotice);
     ShowSharingNotices(outcome.SharingNotices);
-    if (outcome.Taken)
-        AddReadingToChart();
+    if (outcome.Taken && outcome.Reading)
+        AddReadingToChart(*outcome.Reading);
     return outcome;
 }
 
@@ -177,7 +177,7 @@ void TMainForm::BtnTimerClick() {
 void TMainForm::TimerTimer() {
     // A tick that falls due while a cycle (or a message box it opened) is still in
     // progress is skipped: it would start a second cycle on the same link.
-    if (FCycleInProgress || !FLink)
+    if (FCycleInProgress || !Session.Link())
         return;
     TCycleGuard cycle(FCycleInProgress);
     ClearDisplay();
@@ -185,7 +185,7 @@ void TMainForm::TimerTimer() {
     if (!outcome.StopsTicks)
         return;
     Timer->stop();
-    FLink->Disconnect();
+    Session.Link()->Disconnect();
     EnablePanels(true);
     ShowMessage(outcome.Message);
 }
@@ -195,8 +195,8 @@ void TMainForm::BtnResetClick() {
     EnablePanels(true);
     CmbModelChange();
     ClearDisplay();
-    if (FLink)
-        FLink->Disconnect();
+    if (Session.Link())
+        Session.Link()->Disconnect();
 }
 
 void TMainForm::EnablePanels(bool enabled) {

@@ -26,31 +26,27 @@ void TMainForm::SharingClick() {
         ShowMessage(std::string("The site and sharing settings were not saved: ") + e.what());
         return;
     }
-    FSharing.reset();
+    Session.SetSharing(nullptr);
     FSharingModel = -1;
 }
 
-TReadingSharing* TMainForm::GetSharing() {
+void TMainForm::PrepareSharing() {
     const int model = CmbModel->currentIndex();
     if (FSharingModel == model)
-        return FSharing.get();
-    FSharing.reset();
+        return;
+    Session.SetSharing(nullptr);
     FSharingModel = model;
     try {
-        TSharingSetup setup = LoadSharingSetup(SettingsFileName());
-        if (IsSharing(setup)) {
-            SetDeviceAndVersion(setup, model);
-            FSharing = std::make_unique<TReadingSharing>(std::move(setup));
-        }
+        Session.SetSharing(MakeSharing(LoadSharingSetup(SettingsFileName()), model));
     } catch (const std::exception& e) {
         // Told once; readings go on unshared until the dialog or the model changes.
-        ShowSharingNotices({std::string("Readings are not shared: ") + e.what()});
+        ShowSharingNotices(
+            {{ENoticeSeverity::Warning, std::string("Readings are not shared: ") + e.what()}});
     }
-    return FSharing.get();
 }
 
-void TMainForm::ShowSharingNotices(const std::vector<std::string>& notices) {
+void TMainForm::ShowSharingNotices(const std::vector<TNotice>& notices) {
     // The sharing tells of an outage once; the status bar keeps the latest until the next.
     if (!notices.empty())
-        StatusBar->showMessage(QString::fromStdString(notices.back()));
+        StatusBar->showMessage(QString::fromStdString(notices.back().Text));
 }

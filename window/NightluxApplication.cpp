@@ -17,11 +17,7 @@ void HandleException(std::exception_ptr error) {
 }
 
 TNightluxApplication::TNightluxApplication(int& argc, char** argv)
-    : QApplication(argc, argv), SavedSeams(SetUiSeams(&WindowUiSeams())) {}
-
-TNightluxApplication::~TNightluxApplication() {
-    SetUiSeams(SavedSeams);
-}
+    : QApplication(argc, argv), Seams(&SetUiSeams, &WindowUiSeams()) {}
 
 bool TNightluxApplication::notify(QObject* receiver, QEvent* event) {
     try {

@@ -32,11 +32,10 @@ class TNightluxApplication : public QApplication {
 public:
     // Routes the shared message and beep seams to the window's own while it exists.
     TNightluxApplication(int& argc, char** argv);
-    ~TNightluxApplication() override;
     TNightluxApplication(const TNightluxApplication&) = delete;
     TNightluxApplication& operator=(const TNightluxApplication&) = delete;
     bool notify(QObject* receiver, QEvent* event) override;
 
 private:
-    TUiSeams* SavedSeams;
+    TScopedOverride<TUiSeams*> Seams;
 };

@@ -1,6 +1,7 @@
 #include "astro/Jde.h"
 
 #include "astro/JdeError.h"
+#include "platform/ScopedOverride.h"
 #include "platform/SystemTime.h"
 #include "tests/astro/JdeFields.h"
 #include "tests/support/RowName.h"
@@ -402,8 +403,7 @@ protected:
     static inline SYSTEMTIME Clock{};
     static SYSTEMTIME PinnedClock() { return Clock; }
 
-    void SetUp() override { Previous = SetLocalTimeSource(&PinnedClock); }
-    void TearDown() override { SetLocalTimeSource(Previous); }
+    const TScopedOverride<TLocalTimeSource> Pinned{&SetLocalTimeSource, &PinnedClock};
 
     static void Pin(int year, int month, int day, int hour, int minute, int second, int ms) {
         Clock = {static_cast<std::uint16_t>(year),
@@ -415,8 +415,6 @@ protected:
                  static_cast<std::uint16_t>(second),
                  static_cast<std::uint16_t>(ms)};
     }
-
-    TLocalTimeSource Previous = nullptr;
 };
 
 TEST_F(JdeNow, SetNowRoundsHundredthsToTheSecond) {

@@ -1,6 +1,7 @@
 #include "core/ReadingsFile.h"
 
 #include "core/Nelm.h"
+#include "core/Reading.h"
 #include "core/Versioninfo.h"
 #include "meter/Dm_SQMBase.h"
 #include "tests/support/RowName.h"
@@ -68,10 +69,10 @@ protected:
 };
 
 TEST_F(ReadingsFileTest, ANewFileGetsTheHeaderLinesThenOneRecordPerReading) {
-    ASSERT_TRUE(SaveReadingToFile(Name, Link, Version));
+    ASSERT_TRUE(SaveReadingToFile(Name, ReadingOf(Link), Version));
     EXPECT_EQ(ReadBytes(Name), Header + ExampleRecord + "\r\n");
     Link.ReadingTime = EncodeDateTime(2017, 3, 21, 21, 45, 15, 0);
-    ASSERT_TRUE(SaveReadingToFile(Name, Link, Version));
+    ASSERT_TRUE(SaveReadingToFile(Name, ReadingOf(Link), Version));
     EXPECT_EQ(ReadBytes(Name),
               Header + ExampleRecord + "\r\n" +
                   "2017/03/21,21:45:15,19.53,5.2,00001234,00000004,00000003,00000010,05.3,,,,\r\n");
@@ -79,24 +80,24 @@ TEST_F(ReadingsFileTest, ANewFileGetsTheHeaderLinesThenOneRecordPerReading) {
 }
 
 TEST_F(ReadingsFileTest, TheFileVersionComesFromTheProgramsOwnRecord) {
-    ASSERT_TRUE(SaveReadingToFile(Name, Link));
+    ASSERT_TRUE(SaveReadingToFile(Name, ReadingOf(Link)));
     EXPECT_EQ(ReadBytes(Name), Header + ExampleRecord + "\r\n");
 }
 
 TEST_F(ReadingsFileTest, WithoutAFileVersionTheFirstLineEndsInTheBlank) {
-    ASSERT_TRUE(SaveReadingToFile(Name, Link, TVersionInfo("/bin/true")));
+    ASSERT_TRUE(SaveReadingToFile(Name, ReadingOf(Link), TVersionInfo("/bin/true")));
     EXPECT_TRUE(ReadBytes(Name).starts_with("Produced by Nightlux \r\nYear/Month/Day,"));
 }
 
 TEST_F(ReadingsFileTest, AnExistingEmptyFileGetsOnlyTheRecord) {
     WriteBytes(Name, "");
-    ASSERT_TRUE(SaveReadingToFile(Name, Link, Version));
+    ASSERT_TRUE(SaveReadingToFile(Name, ReadingOf(Link), Version));
     EXPECT_EQ(ReadBytes(Name), ExampleRecord + "\r\n");
 }
 
 TEST_F(ReadingsFileTest, AFileWithLfLineEndsIsAppendedToWithCrLf) {
     WriteBytes(Name, "first\nsecond\n");
-    ASSERT_TRUE(SaveReadingToFile(Name, Link, Version));
+    ASSERT_TRUE(SaveReadingToFile(Name, ReadingOf(Link), Version));
     EXPECT_EQ(ReadBytes(Name), "first\nsecond\n" + ExampleRecord + "\r\n");
 }
 
@@ -111,7 +112,7 @@ TEST_F(ReadingsFileTest, ARecordAlwaysStartsALineOfItsOwn) {
     };
     for (const auto& c : cases) {
         WriteBytes(Name, c.Old);
-        ASSERT_TRUE(SaveReadingToFile(Name, Link, Version));
+        ASSERT_TRUE(SaveReadingToFile(Name, ReadingOf(Link), Version));
         EXPECT_EQ(ReadBytes(Name), c.Expected);
     }
 }
@@ -131,7 +132,7 @@ TEST_F(ReadingsFileTest, OfSeveralWritersCreatingTheFileAtOnceOneWritesTheHeader
                 char go = 0;
                 while (::read(gate[0], &go, 1) < 0 && errno == EINTR) {
                 }
-                ::_exit(SaveReadingToFile(Name, Link, Version) ? 0 : 1);
+                ::_exit(SaveReadingToFile(Name, ReadingOf(Link), Version) ? 0 : 1);
             }
             children.push_back(pid);
         }
@@ -153,7 +154,7 @@ TEST_F(ReadingsFileTest, OfSeveralWritersCreatingTheFileAtOnceOneWritesTheHeader
 
 TEST_F(ReadingsFileTest, TheSecondIsNotRoundedUp) {
     Link.ReadingTime = EncodeDateTime(2017, 3, 21, 21, 30, 15, 999);
-    EXPECT_EQ(ReadingRecordLine(Link), ExampleRecord);
+    EXPECT_EQ(ReadingRecordLine(ReadingOf(Link)), ExampleRecord);
 }
 
 struct NumberCase {
@@ -171,9 +172,9 @@ class ReadingsFileNumbers : public ReadingsFileTest,
 TEST_P(ReadingsFileNumbers, AreWrittenInTheirFixedForms) {
     const NumberCase& c = GetParam();
     SetReading(c.Magnitude, c.Temperature);
-    EXPECT_EQ(ReadingRecordLine(Link), "2017/03/21,21:30:15," + c.Mpsas + "," + c.Nelm +
-                                           ",00001234,00000004,00000003,00000010," + c.Temp +
-                                           ",,,,");
+    EXPECT_EQ(ReadingRecordLine(ReadingOf(Link)), "2017/03/21,21:30:15," + c.Mpsas + "," + c.Nelm +
+                                                      ",00001234,00000004,00000003,00000010," +
+                                                      c.Temp + ",,,,");
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -193,7 +194,7 @@ INSTANTIATE_TEST_SUITE_P(
 TEST_F(ReadingsFileTest, AMagnitudeFarBelowAnySkyGetsANumberForItsNelm) {
     SetReading(19.53, 5.3);
     Link.ReadingReply = "r,-5490.m,0000000012Hz,0000038400c,0000000.083s, 005.3C";
-    EXPECT_EQ(ReadingRecordLine(Link),
+    EXPECT_EQ(ReadingRecordLine(ReadingOf(Link)),
               "2017/03/21,21:30:15,-5490.00,-5503.6,00001234,00000004,00000003,00000010,05.3,,,,");
 }
 
@@ -224,9 +225,10 @@ TEST_P(ReadingsFileFields, NeverBreakTheLine) {
     const FieldCase& c = GetParam();
     Link.UnitInfoReply = "i,00000004,00000003,00000010," + c.Serial + "\r\n";
     const std::string tail = ",00000004,00000003,00000010,05.3,,,,";
-    EXPECT_EQ(ReadingRecordLine(Link), "2017/03/21,21:30:15,19.53,5.2," + c.Record + tail);
+    EXPECT_EQ(ReadingRecordLine(ReadingOf(Link)),
+              "2017/03/21,21:30:15,19.53,5.2," + c.Record + tail);
     WriteBytes(Name, "");
-    ASSERT_TRUE(SaveReadingToFile(Name, Link, Version));
+    ASSERT_TRUE(SaveReadingToFile(Name, ReadingOf(Link), Version));
     EXPECT_EQ(ReadBytes(Name), "2017/03/21,21:30:15,19.53,5.2," + c.File + tail + "\r\n");
 }
 
@@ -250,34 +252,34 @@ INSTANTIATE_TEST_SUITE_P(
     RowName());
 
 TEST_F(ReadingsFileTest, AnEmptyFileNameIsReported) {
-    EXPECT_FALSE(Keep(SaveReadingToFile("", Link, Version)));
+    EXPECT_FALSE(Keep(SaveReadingToFile("", ReadingOf(Link), Version)));
     EXPECT_EQ(Last.Notice, Failure(""));
     EXPECT_TRUE(Ui.Events.empty()) << "the caller presents the notice";
 }
 
 TEST_F(ReadingsFileTest, AMissingFolderIsReportedAndNotCreated) {
     const std::string name = Folder.File("missing/readings.csv");
-    EXPECT_FALSE(Keep(SaveReadingToFile(name, Link, Version)));
+    EXPECT_FALSE(Keep(SaveReadingToFile(name, ReadingOf(Link), Version)));
     EXPECT_EQ(Last.Notice, Failure(name));
     EXPECT_TRUE(Ui.Events.empty()) << "the caller presents the notice";
     EXPECT_FALSE(fs::exists(Folder.File("missing")));
 }
 
 TEST_F(ReadingsFileTest, AFolderOfThatNameIsReported) {
-    EXPECT_FALSE(Keep(SaveReadingToFile(Folder.GetPath(), Link, Version)));
+    EXPECT_FALSE(Keep(SaveReadingToFile(Folder.GetPath(), ReadingOf(Link), Version)));
     EXPECT_EQ(Last.Notice, Failure(Folder.GetPath()));
     EXPECT_TRUE(Ui.Events.empty()) << "the caller presents the notice";
 }
 
 TEST_F(ReadingsFileTest, AFullDiskIsReported) {
-    EXPECT_FALSE(Keep(SaveReadingToFile("/dev/full", Link, Version)));
+    EXPECT_FALSE(Keep(SaveReadingToFile("/dev/full", ReadingOf(Link), Version)));
     EXPECT_EQ(Last.Notice, Failure("/dev/full"));
     EXPECT_TRUE(Ui.Events.empty()) << "the caller presents the notice";
 }
 
 TEST_F(ReadingsFileTest, APipeWithoutAReaderIsReportedWithoutWaiting) {
     ASSERT_EQ(::mkfifo(Name.c_str(), 0644), 0);
-    EXPECT_FALSE(Keep(SaveReadingToFile(Name, Link, Version)));
+    EXPECT_FALSE(Keep(SaveReadingToFile(Name, ReadingOf(Link), Version)));
     EXPECT_EQ(Last.Notice, Failure(Name));
     EXPECT_TRUE(Ui.Events.empty()) << "the caller presents the notice";
 }
@@ -288,7 +290,7 @@ TEST_F(ReadingsFileTest, ASymbolicLinkAtTheNameIsNotFollowed) {
     const std::string target = Folder.File("target.csv");
     WriteBytes(target, Header);
     ASSERT_EQ(::symlink(target.c_str(), Name.c_str()), 0);
-    EXPECT_FALSE(Keep(SaveReadingToFile(Name, Link, Version)));
+    EXPECT_FALSE(Keep(SaveReadingToFile(Name, ReadingOf(Link), Version)));
     EXPECT_EQ(Last.Notice,
               (TNotice{ENoticeSeverity::Error, "Could not save reading to " + Name +
                                                    ": a symbolic link is at that name, and it "
@@ -296,7 +298,7 @@ TEST_F(ReadingsFileTest, ASymbolicLinkAtTheNameIsNotFollowed) {
     EXPECT_EQ(ReadBytes(target), Header);
     ASSERT_EQ(::unlink(Name.c_str()), 0);
     ASSERT_EQ(::symlink(Folder.File("missing.csv").c_str(), Name.c_str()), 0);
-    EXPECT_FALSE(SaveReadingToFile(Name, Link, Version)) << "nor a dangling one";
+    EXPECT_FALSE(SaveReadingToFile(Name, ReadingOf(Link), Version)) << "nor a dangling one";
     EXPECT_FALSE(fs::exists(Folder.File("missing.csv")));
 }
 
@@ -304,7 +306,7 @@ TEST_F(ReadingsFileTest, AReadingThatIsNotANumberLeavesTheFileAlone) {
     TMeterOptions options = Example();
     options.NonNumeric = true;
     SetReading(19.53, 5.3, options);
-    EXPECT_THROW(SaveReadingToFile(Name, Link, Version), EConvertError);
+    EXPECT_THROW(SaveReadingToFile(Name, ReadingOf(Link), Version), EConvertError);
     EXPECT_FALSE(fs::exists(Name));
     EXPECT_TRUE(Ui.Events.empty());
 }
@@ -334,7 +336,7 @@ TEST_F(ReadingsFileTest, AWriteThatFailsPartwayLeavesNoTornLine) {
     WriteBytes(Name, old);
     {
         TFileSizeLimit limit(old.size() + 20);
-        EXPECT_FALSE(Keep(SaveReadingToFile(Name, Link, Version)));
+        EXPECT_FALSE(Keep(SaveReadingToFile(Name, ReadingOf(Link), Version)));
     }
     EXPECT_EQ(Last.Notice, Failure(Name));
     EXPECT_TRUE(Ui.Events.empty()) << "the caller presents the notice";
@@ -344,12 +346,12 @@ TEST_F(ReadingsFileTest, AWriteThatFailsPartwayLeavesNoTornLine) {
 TEST_F(ReadingsFileTest, ANewFileThatCannotBeWrittenIsRemovedSoTheNextReadingWritesTheHeader) {
     {
         TFileSizeLimit limit(40);
-        EXPECT_FALSE(Keep(SaveReadingToFile(Name, Link, Version)));
+        EXPECT_FALSE(Keep(SaveReadingToFile(Name, ReadingOf(Link), Version)));
     }
     EXPECT_EQ(Last.Notice, Failure(Name));
     EXPECT_TRUE(Ui.Events.empty()) << "the caller presents the notice";
     EXPECT_TRUE(fs::is_empty(Folder.GetPath())) << "neither the file nor a temporary one";
-    ASSERT_TRUE(SaveReadingToFile(Name, Link, Version));
+    ASSERT_TRUE(SaveReadingToFile(Name, ReadingOf(Link), Version));
     EXPECT_EQ(ReadBytes(Name), Header + ExampleRecord + "\r\n");
 }
 

@@ -1,6 +1,7 @@
 // One table of concurrent-writer and fault cases, run against both record formats: the
 // readings file and the skyglow file.
 
+#include "core/Reading.h"
 #include "core/ReadingsFile.h"
 #include "core/Versioninfo.h"
 #include "platform/RecordFile.h"
@@ -94,7 +95,7 @@ public:
         TStoredLink link;
         SetReading(link, minute);
         const TSaveResult result =
-            SaveReadingToFile(Name, link, TVersionInfo(std::string()), calls);
+            SaveReadingToFile(Name, ReadingOf(link), TVersionInfo(std::string()), calls);
         return {result.Stored, result.Notice.Text};
     }
 
@@ -115,9 +116,9 @@ public:
             [] { return std::string("c,00000019.84m,0000051.0s"); }, calls);
         TStoredLink link;
         SetReading(link, minute);
-        const TSkyglowResult result =
-            writer.Write(ReadSharedReading(link, EncodeDateTime(2026, 12, 9, 21, minute, 0, 0)));
-        return {result.Stored, result.Notice};
+        const TSkyglowResult result = writer.Write(
+            ReadSharedReading(ReadingOf(link), EncodeDateTime(2026, 12, 9, 21, minute, 0, 0)));
+        return {result.Stored, result.Notice.Text};
     }
 
 private:

@@ -7,6 +7,7 @@
 #include "platform/Folders.h"
 #include "platform/IniFile.h"
 #include "platform/JournalStream.h"
+#include "platform/ScopedOverride.h"
 #include "platform/SystemTime.h"
 #include "tests/support/ScopedEnv.h"
 #include "tests/support/TempFolder.h"
@@ -227,7 +228,7 @@ SYSTEMTIME PinnedClock() {
 // The reading's time and the log's time both come from the clock that tests pin.
 TEST_F(HeadlessReader, ReadingAndLogTimesComeFromTheOneClock) {
     const TScopedEnv locale("LC_ALL", "C");
-    const TLocalTimeSource previous = SetLocalTimeSource(&PinnedClock);
+    const TScopedOverride<TLocalTimeSource> pinned(&SetLocalTimeSource, &PinnedClock);
     EXPECT_EQ(Run({}), 0);
     EXPECT_NE(Out.str().find("Time of Reading: 03/14/15 21:05:09\n"), std::string::npos)
         << Out.str();
@@ -238,7 +239,6 @@ TEST_F(HeadlessReader, ReadingAndLogTimesComeFromTheOneClock) {
     }());
     EXPECT_EQ(Run({"--every-seconds", "1", "--count", "1"}), 1);
     EXPECT_EQ(Err.str().rfind("2015-03-14 21:05:09: ", 0), 0u) << Err.str();
-    SetLocalTimeSource(previous);
 }
 
 TEST_F(HeadlessReader, OutputThatCannotBeWrittenFailsTheRun) {

@@ -1,5 +1,6 @@
 // The reader against the program's own writer.
 #include "core/Nelm.h"
+#include "core/Reading.h"
 #include "core/ReadingsFile.h"
 #include "core/Versioninfo.h"
 #include "history/Night.h"
@@ -35,7 +36,7 @@ TEST(RoundTripTest, WhatTheProgramWritesReadsBackReadingForReading) {
         link.ReadingTime =
             EncodeDateTime(2017, 3, row.Hour < 12 ? 22 : 21, row.Hour, row.Minute, row.Second, 250);
         times.push_back(LocalTimeOf(link.ReadingTime));
-        ASSERT_TRUE(SaveReadingToFile(name, link, TVersionInfo(std::string())));
+        ASSERT_TRUE(SaveReadingToFile(name, ReadingOf(link), TVersionInfo(std::string())));
     }
     const TReadingsFileContents c = ReadReadingsFile(name);
     EXPECT_TRUE(c.DamagedLines.empty());
@@ -79,7 +80,7 @@ TEST(SimulatedNightTest, ReadsBackAsOneNightFromDuskToDawn) {
         const int minutes = 17 * 60 + 5 * k;
         link.ReadingTime = EncodeDateTime(2026, 3, minutes < 24 * 60 ? 20 : 21, minutes / 60 % 24,
                                           minutes % 60, 12, 0);
-        ASSERT_TRUE(SaveReadingToFile(name, link, TVersionInfo(std::string())));
+        ASSERT_TRUE(SaveReadingToFile(name, ReadingOf(link), TVersionInfo(std::string())));
     }
     link.Disconnect();
     if (const char* copy = std::getenv("NIGHTLUX_NIGHT_FILE"))

@@ -2,6 +2,7 @@
 
 #include "platform/DateText.h"
 #include "platform/Exception.h"
+#include "platform/ScopedOverride.h"
 #include "tests/support/ScopedEnv.h"
 
 #include <cstdlib>
@@ -42,6 +43,25 @@ TEST(SystemTime, LocalTimeSourceCanBePinnedAndRestored) {
     EXPECT_LE(now.wDayOfWeek, 6);
     SetLocalTimeSource(nullptr); // the system clock again
     EXPECT_GE(GetLocalTime().wYear, 2020);
+}
+
+SYSTEMTIME PinnedLater() {
+    return {2016, 4, 0, 3, 22, 0, 0, 0};
+}
+
+TEST(SystemTime, ScopedOverridesNestAndEachPutsThePreviousSourceBack) {
+    const TLocalTimeSource before = SetLocalTimeSource(nullptr);
+    {
+        const TScopedOverride<TLocalTimeSource> outer(&SetLocalTimeSource, &Pinned);
+        EXPECT_EQ(GetLocalTime(), Pinned());
+        {
+            const TScopedOverride<TLocalTimeSource> inner(&SetLocalTimeSource, &PinnedLater);
+            EXPECT_EQ(GetLocalTime(), PinnedLater());
+        }
+        EXPECT_EQ(GetLocalTime(), Pinned());
+    }
+    EXPECT_GE(GetLocalTime().wYear, 2020) << "the system clock again";
+    SetLocalTimeSource(before);
 }
 
 TEST(SystemTime, NowReadsTheSameSource) {

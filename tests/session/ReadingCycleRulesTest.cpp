@@ -3,7 +3,9 @@
 
 #include "core/ReadingDisplay.h"
 #include "meter/Dm_SQMBase.h"
+#include "platform/NumberFormat.h"
 #include "session/ReadingCycle.h"
+#include "session/ReadingSession.h"
 #include "tests/support/RowName.h"
 #include "tests/support/ScopedEnv.h"
 #include "tests/support/TempFolder.h"
@@ -79,6 +81,18 @@ TEST_F(ReadingCycle, TakesTheReadingAndMakesTheTextsInTheWindowsOrder) {
     EXPECT_EQ(outcome.Texts[Serial], "5533");
     EXPECT_EQ(outcome.Texts[Time], "03/21/17 21:30:15");
     EXPECT_TRUE(outcome.Texts.IsComplete());
+    ASSERT_TRUE(outcome.Reading);
+    const TReading& reading = *outcome.Reading;
+    EXPECT_EQ(reading.Time, EncodeDateTime(2017, 3, 21, 21, 30, 15, 0));
+    EXPECT_DOUBLE_EQ(reading.Magnitude, 19.53);
+    EXPECT_EQ(FormatFixed(reading.Nelm, 1), "5.2");
+    EXPECT_DOUBLE_EQ(reading.Temperature, 5.3);
+    EXPECT_EQ(reading.UnitInfoReply, Link.UnitInfo);
+    EXPECT_EQ(reading.ReadingReply, Link.Reading);
+    EXPECT_EQ(reading.SerialNumber, Link.GetSerialNumber());
+    for (const TReadingField field :
+         {Model, Serial, Protocol, Feature, Magnitude, Nelm, Temperature, Time})
+        EXPECT_EQ(outcome.Texts[field], FieldText(field, reading)) << ReadingFieldName(field);
 }
 
 struct TFailureRow {
@@ -117,6 +131,7 @@ TEST_P(ReadingCycleFailure, DisconnectsAndSaysWhatWentWrong) {
     for (const auto& text : outcome.Texts.Fields)
         made += text.has_value();
     EXPECT_EQ(made, row.TextsMade) << "the texts as far as the cycle came";
+    EXPECT_FALSE(outcome.Reading) << "no reading is made of a cycle that failed";
 }
 
 const std::string Meter = "Sky Quality Meter communication error: Timeout reading from SQM.";
@@ -166,6 +181,32 @@ TEST_F(ReadingCycle, AFailedStoreComesBackAsANoticeAndTheReadingStillCounts) {
         outcome.StoreNotice,
         (TNotice{ENoticeSeverity::Error, "Could not save reading to /nonexistent-folder/sky.txt"}));
     EXPECT_TRUE(seen.Events.empty()) << "the program presents it";
+}
+
+// The session takes its readings on its own link and keeps those taken only when asked.
+TEST(ReadingSession, KeepsTheReadingsTakenWhenAsked) {
+    const TScopedEnv locale{"LC_ALL", "C"};
+    for (const TReadingSession::EKeep keep :
+         {TReadingSession::EKeep::Readings, TReadingSession::EKeep::Nothing}) {
+        auto owned = std::make_unique<TScriptedLink>();
+        TScriptedLink& link = *owned;
+        TReadingSession session(keep, std::move(owned));
+        EXPECT_EQ(session.Link(), &link);
+        EXPECT_EQ(session.Sharing(), nullptr);
+        const TReadingOutcome first = session.Take(TCycleKind::Single, std::nullopt);
+        ASSERT_TRUE(first.Taken);
+        link.FailAt = "ReadReading";
+        link.Fail = [] { throw ESqm("Timeout reading from SQM."); };
+        EXPECT_FALSE(session.Take(TCycleKind::Tick, std::nullopt).Taken);
+        if (keep == TReadingSession::EKeep::Readings) {
+            ASSERT_EQ(session.Readings().size(), 1u) << "the failed reading is not kept";
+            EXPECT_EQ(session.Readings()[0].ReadingReply, first.Reading->ReadingReply);
+        } else {
+            EXPECT_TRUE(session.Readings().empty());
+        }
+        session.SetLink(nullptr);
+        EXPECT_THROW(session.Take(TCycleKind::Single, std::nullopt), Exception);
+    }
 }
 
 } // namespace

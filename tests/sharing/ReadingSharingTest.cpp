@@ -2,6 +2,7 @@
 
 #include "MosquittoBroker.h"
 #include "SkyglowParser.h"
+#include "core/Reading.h"
 #include "meter/Dm_SQMLE.h"
 #include "platform/IniFile.h"
 #include "sharing/SkyglowFormat.h"
@@ -11,6 +12,14 @@
 #include <gtest/gtest.h>
 
 namespace {
+
+// Shares the link's current reading, as the reading cycle does.
+std::vector<TNotice> ShareFrom(TReadingSharing& sharing, TDmSQMBase& link) {
+    return sharing.Share(ReadingOf(link), [&link] {
+        link.ReadCalibration();
+        return link.CalibrationReply;
+    });
+}
 
 using namespace std::chrono_literals;
 
@@ -50,12 +59,13 @@ TEST(ReadingSharing, EachReadingGoesToTheNightsFileAndTheBroker) {
         link.ReadUnitInfo();
         for (int i = 0; i < 2; ++i) {
             link.ReadReading();
-            EXPECT_EQ(sharing.Share(link, 5.2), std::vector<std::string>{});
+            EXPECT_EQ(ShareFrom(sharing, link), std::vector<TNotice>{});
         }
-        link.ReadingReply = "r, 19,53m,0000000012Hz,0000038400c,0000000.083s, 005.3C";
-        const std::vector<std::string> notices = sharing.Share(link, 5.2);
+        link.ReadingReply = "r, 19.53m,00000000x2Hz,0000038400c,0000000.083s, 005.3C";
+        const std::vector<TNotice> notices = ShareFrom(sharing, link);
         ASSERT_EQ(notices.size(), 1u);
-        EXPECT_NE(notices[0].find("not shared"), std::string::npos) << notices[0];
+        EXPECT_NE(notices[0].Text.find("not shared"), std::string::npos) << notices[0].Text;
+        EXPECT_EQ(notices[0].Severity, ENoticeSeverity::Warning);
         link.Disconnect();
         ASSERT_TRUE(subscriber.WaitUntil([](const std::vector<TReceivedMessage>& m) {
             return CountOn(m, "observatory/roof/state") == 2;
@@ -83,23 +93,24 @@ TEST(ReadingSharing, ASkyglowFolderThatFailsIsToldOfOncePerOutage) {
     link.ReadUnitInfo();
     link.ReadReading();
     // No folder yet: the first failure is told, the next ones are not.
-    const std::vector<std::string> first = sharing.Share(link, 5.2);
+    const std::vector<TNotice> first = ShareFrom(sharing, link);
     ASSERT_EQ(first.size(), 1u);
-    EXPECT_NE(first[0].find(folder.File("sky")), std::string::npos) << first[0];
-    EXPECT_TRUE(sharing.Share(link, 5.2).empty());
+    EXPECT_NE(first[0].Text.find(folder.File("sky")), std::string::npos) << first[0].Text;
+    EXPECT_EQ(first[0].Severity, ENoticeSeverity::Warning);
+    EXPECT_TRUE(ShareFrom(sharing, link).empty());
     std::filesystem::create_directory(folder.File("sky"));
-    const std::vector<std::string> back = sharing.Share(link, 5.2);
+    const std::vector<TNotice> back = ShareFrom(sharing, link);
     ASSERT_EQ(back.size(), 1u);
-    EXPECT_NE(back[0].find(" again."), std::string::npos) << back[0];
-    EXPECT_TRUE(sharing.Share(link, 5.2).empty());
+    EXPECT_NE(back[0].Text.find(" again."), std::string::npos) << back[0].Text;
+    EXPECT_EQ(back[0].Severity, ENoticeSeverity::Information);
+    EXPECT_TRUE(ShareFrom(sharing, link).empty());
     link.Disconnect();
 }
 
 TEST(ReadingSharing, NothingSetUpSharesNothing) {
     TReadingSharing sharing{TSharingSetup{}};
     EXPECT_FALSE(sharing.IsActive());
-    TDmSQMLE link;
-    EXPECT_TRUE(sharing.Share(link, 5.2).empty());
+    EXPECT_TRUE(sharing.Share(TReading{}, {}).empty());
 }
 
 } // namespace

@@ -1,5 +1,6 @@
 #include "ExampleStation.h"
 #include "SkyglowParser.h"
+#include "core/Reading.h"
 #include "meter/Dm_SQMLE.h"
 #include "sharing/SkyglowFormat.h"
 #include "sharing/SkyglowWriter.h"
@@ -53,7 +54,7 @@ protected:
     TSharedReading ReadAt(int year, int month, int day, int hour, int minute, int second) {
         Link.ReadReading();
         Link.ReadingTime = EncodeDateTime(year, month, day, hour, minute, second, 0);
-        return ReadSharedReading(Link);
+        return ReadSharedReading(ReadingOf(Link));
     }
 
     TSkyglowWriter Writer(const TSkyglowSettings& settings, const TSite& site = StationSite()) {
@@ -122,8 +123,8 @@ TEST_F(SkyglowNight, WritesTheNightByteForByteAndAStandardReaderReadsItBack) {
     for (const auto& reading : {ReadAt(2026, 12, 9, 22, 0, 9), ReadAt(2026, 12, 9, 23, 59, 59),
                                 ReadAt(2026, 12, 10, 3, 15, 0), ReadAt(2026, 12, 10, 11, 59, 59)}) {
         const TSkyglowResult result = writer.Write(reading);
-        ASSERT_TRUE(result.Stored) << result.Notice;
-        EXPECT_EQ(result.Notice, "");
+        ASSERT_TRUE(result.Stored) << result.Notice.Text;
+        EXPECT_EQ(result.Notice.Text, "");
     }
     const std::string name = "20261209_120000_SQM-LE-Dark_Site.dat";
     EXPECT_EQ(FilesInFolder(), std::vector<std::string>{name});
@@ -151,7 +152,7 @@ TEST_F(SkyglowNight, NoonStartsTheNextNightsFile) {
     TSkyglowWriter writer = Writer(ExampleStationSettings(Folder.GetPath()));
     ASSERT_TRUE(writer.Write(ReadAt(2026, 12, 10, 11, 59, 59)).Stored);
     const TSkyglowResult next = writer.Write(ReadAt(2026, 12, 10, 12, 0, 0));
-    ASSERT_TRUE(next.Stored) << next.Notice;
+    ASSERT_TRUE(next.Stored) << next.Notice.Text;
     EXPECT_EQ(next.FileName, Folder.File("20261210_120000_SQM-LE-Dark_Site.dat"));
     EXPECT_EQ(FilesInFolder(), (std::vector<std::string>{"20261209_120000_SQM-LE-Dark_Site.dat",
                                                          "20261210_120000_SQM-LE-Dark_Site.dat"}));
@@ -161,7 +162,7 @@ TEST_F(SkyglowNight, NoonStartsTheNextNightsFile) {
 TEST_F(SkyglowNight, SummerTimeGivesTheUniversalTimeTwoHoursBack) {
     TSkyglowWriter writer = Writer(ExampleStationSettings(Folder.GetPath()));
     const TSkyglowResult result = writer.Write(ReadAt(2026, 7, 1, 23, 30, 0));
-    ASSERT_TRUE(result.Stored) << result.Notice;
+    ASSERT_TRUE(result.Stored) << result.Notice.Text;
     const TParsedSkyglowFile parsed = ParseSkyglowFile(ReadBytes(result.FileName));
     ASSERT_EQ(parsed.Records.size(), 1u);
     EXPECT_EQ(parsed.Records[0].Utc, "2026-07-01T21:30:00.000");
@@ -181,8 +182,8 @@ TEST_F(SkyglowNight, ARestartedWriterAppendsToTheNightsFile) {
                                  std::chrono::seconds(30)));
     Link.Connect();
     const TSkyglowResult second = Writer(settings).Write(ReadAt(2026, 12, 9, 22, 5, 0));
-    ASSERT_TRUE(second.Stored) << second.Notice;
-    EXPECT_EQ(second.Notice, "");
+    ASSERT_TRUE(second.Stored) << second.Notice.Text;
+    EXPECT_EQ(second.Notice.Text, "");
     EXPECT_EQ(CalibrationReads, 1);
     const TParsedSkyglowFile parsed = ParseSkyglowFile(ReadBytes(second.FileName));
     ASSERT_EQ(parsed.Records.size(), 2u);
@@ -198,15 +199,15 @@ TEST_F(SkyglowNight, AFileWithAnotherHeaderIsLeftAloneAndTheUserTold) {
     TSkyglowSettings settings = ExampleStationSettings(Folder.GetPath());
     TSkyglowWriter writer = Writer(settings);
     const TSkyglowResult first = writer.Write(ReadAt(2026, 12, 9, 22, 0, 9));
-    ASSERT_TRUE(first.Stored) << first.Notice;
+    ASSERT_TRUE(first.Stored) << first.Notice.Text;
     const std::string beside = Folder.File("20261209_120000_SQM-LE-Dark_Site_2.dat");
     EXPECT_EQ(first.FileName, beside);
-    EXPECT_NE(first.Notice.find(name), std::string::npos) << first.Notice;
-    EXPECT_NE(first.Notice.find(beside), std::string::npos) << first.Notice;
+    EXPECT_NE(first.Notice.Text.find(name), std::string::npos) << first.Notice.Text;
+    EXPECT_NE(first.Notice.Text.find(beside), std::string::npos) << first.Notice.Text;
 
     const TSkyglowResult second = writer.Write(ReadAt(2026, 12, 9, 22, 1, 9));
     EXPECT_EQ(second.FileName, beside);
-    EXPECT_EQ(second.Notice, "") << "told once, not per reading";
+    EXPECT_EQ(second.Notice.Text, "") << "told once, not per reading";
     EXPECT_EQ(ReadBytes(name), foreign);
 
     // Changed settings make a header that matches neither file.
@@ -222,7 +223,7 @@ TEST_F(SkyglowNight, ADanglingSymbolicLinkIsNeitherFollowedNorReplaced) {
     ASSERT_EQ(::symlink(Folder.File("elsewhere.dat").c_str(), name.c_str()), 0);
     const TSkyglowResult result =
         Writer(ExampleStationSettings(Folder.GetPath())).Write(ReadAt(2026, 12, 9, 22, 0, 9));
-    ASSERT_TRUE(result.Stored) << result.Notice;
+    ASSERT_TRUE(result.Stored) << result.Notice.Text;
     EXPECT_EQ(result.FileName, Folder.File("20261209_120000_SQM-LE-Dark_Site_2.dat"));
     EXPECT_FALSE(std::filesystem::exists(Folder.File("elsewhere.dat")));
 }
@@ -232,7 +233,7 @@ TEST_F(SkyglowNight, ADanglingSymbolicLinkIsNeitherFollowedNorReplaced) {
 TEST_F(SkyglowNight, ALinkSwappedInAtTheNightFilesNameIsNotWrittenThrough) {
     TSkyglowWriter writer = Writer(ExampleStationSettings(Folder.GetPath()));
     const TSkyglowResult first = writer.Write(ReadAt(2026, 12, 9, 22, 0, 9));
-    ASSERT_TRUE(first.Stored) << first.Notice;
+    ASSERT_TRUE(first.Stored) << first.Notice.Text;
     const std::string victim = Folder.File("victim");
     const std::string original = ReadBytes(first.FileName);
     WriteBytes(victim, original); // even a file with the station's own header
@@ -240,15 +241,15 @@ TEST_F(SkyglowNight, ALinkSwappedInAtTheNightFilesNameIsNotWrittenThrough) {
     ASSERT_EQ(::symlink(victim.c_str(), first.FileName.c_str()), 0);
 
     const TSkyglowResult second = writer.Write(ReadAt(2026, 12, 9, 22, 1, 0));
-    ASSERT_TRUE(second.Stored) << second.Notice;
+    ASSERT_TRUE(second.Stored) << second.Notice.Text;
     EXPECT_EQ(ReadBytes(victim), original);
     EXPECT_EQ(second.FileName, Folder.File("20261209_120000_SQM-LE-Dark_Site_2.dat"));
-    EXPECT_NE(second.Notice.find(first.FileName + " is a symbolic link"), std::string::npos)
-        << second.Notice;
+    EXPECT_NE(second.Notice.Text.find(first.FileName + " is a symbolic link"), std::string::npos)
+        << second.Notice.Text;
     const TSkyglowResult third = writer.Write(ReadAt(2026, 12, 9, 22, 2, 0));
     ASSERT_TRUE(third.Stored);
     EXPECT_EQ(third.FileName, second.FileName);
-    EXPECT_EQ(third.Notice, "") << "told once";
+    EXPECT_EQ(third.Notice.Text, "") << "told once";
     EXPECT_EQ(ReadBytes(victim), original);
 }
 
@@ -274,9 +275,11 @@ TEST_F(SkyglowNight, WhatIsNotARegularFileAtTheNameIsNamed) {
         c.Make();
         const TSkyglowResult result =
             Writer(ExampleStationSettings(Folder.GetPath())).Write(ReadAt(2026, 12, 9, 22, 0, 9));
-        ASSERT_TRUE(result.Stored) << result.Notice;
-        EXPECT_NE(result.Notice.find(name + " " + c.Told), std::string::npos) << result.Notice;
-        EXPECT_EQ(result.Notice.find("different header"), std::string::npos) << result.Notice;
+        ASSERT_TRUE(result.Stored) << result.Notice.Text;
+        EXPECT_NE(result.Notice.Text.find(name + " " + c.Told), std::string::npos)
+            << result.Notice.Text;
+        EXPECT_EQ(result.Notice.Text.find("different header"), std::string::npos)
+            << result.Notice.Text;
     }
 }
 
@@ -297,7 +300,7 @@ TEST_F(SkyglowNight, NothingGivenIsWrittenAsPlaceholders) {
     bare.Folder = Folder.GetPath();
     const TSkyglowResult result =
         TSkyglowWriter(bare, TSite{}, "SQM-LE", nullptr).Write(ReadAt(2026, 12, 9, 22, 0, 9));
-    ASSERT_TRUE(result.Stored) << result.Notice;
+    ASSERT_TRUE(result.Stored) << result.Notice.Text;
     EXPECT_EQ(result.FileName, Folder.File("20261209_120000_SQM-LE.dat"));
     const TParsedSkyglowFile parsed = ParseSkyglowFile(ReadBytes(result.FileName));
     const std::vector<std::pair<std::size_t, std::string>> lines = {
@@ -320,7 +323,8 @@ TEST_F(SkyglowNight, ACalibrationThatCannotBeReadLeavesThePlaceholderAndANotice)
                           []() -> std::string { throw ESqm("No reply"); });
     const TSkyglowResult result = writer.Write(ReadAt(2026, 12, 9, 22, 0, 9));
     ASSERT_TRUE(result.Stored);
-    EXPECT_NE(result.Notice.find("No reply"), std::string::npos) << result.Notice;
+    EXPECT_NE(result.Notice.Text.find("No reply"), std::string::npos) << result.Notice.Text;
+    EXPECT_EQ(result.Notice.Severity, ENoticeSeverity::Warning);
     EXPECT_EQ(ParseSkyglowFile(ReadBytes(result.FileName)).Header[23],
               "SQM readout test cx: unknown");
 }
@@ -338,7 +342,7 @@ TEST_F(SkyglowNight, FailuresAreReportedAndLeaveNoTraces) {
         TSkyglowSettings settings = ExampleStationSettings(c.Folder);
         const TSkyglowResult result = Writer(settings).Write(ReadAt(2026, 12, 9, 22, 0, 9));
         EXPECT_FALSE(result.Stored) << c.Folder;
-        EXPECT_NE(result.Notice.find(c.Expected), std::string::npos) << result.Notice;
+        EXPECT_NE(result.Notice.Text.find(c.Expected), std::string::npos) << result.Notice.Text;
     }
     EXPECT_EQ(FilesInFolder(), std::vector<std::string>{"plain"});
 }
@@ -361,7 +365,7 @@ TEST_F(SkyglowNight, ARecordThatDoesNotFitIsTakenBackWhole) {
     std::signal(SIGXFSZ, oldHandler);
 
     EXPECT_FALSE(full.Stored);
-    EXPECT_NE(full.Notice.find(first.FileName), std::string::npos) << full.Notice;
+    EXPECT_NE(full.Notice.Text.find(first.FileName), std::string::npos) << full.Notice.Text;
     EXPECT_EQ(ReadBytes(first.FileName), before);
 }
 
@@ -401,14 +405,14 @@ TEST(SkyglowFormat, RecordsKeepTheirDecimalsAndTakeThePeriodWhenDark) {
     for (const TCase& c : cases) {
         link.ReadingReply = c.Reply;
         const TSharedReading reading =
-            ReadSharedReading(link, EncodeDateTime(2026, 12, 9, 21, 0, 9, 250));
+            ReadSharedReading(ReadingOf(link), EncodeDateTime(2026, 12, 9, 21, 0, 9, 250));
         EXPECT_EQ(SkyglowRecordLine(reading),
                   "2026-12-09T21:00:09.250;2026-12-09T22:00:09.250;" + c.Expected);
         EXPECT_EQ(reading.FirmwareVersion, "4-6-80");
         EXPECT_EQ(reading.SerialNumber, "42");
     }
     link.ReadingReply = "r, 19.53m,00000000x2Hz,0000038400c,0000000.083s, 005.3C";
-    EXPECT_THROW(ReadSharedReading(link, 0.0), EConvertError);
+    EXPECT_THROW(ReadSharedReading(ReadingOf(link), 0.0), EConvertError);
 }
 
 TEST(SkyglowFormat, LettersOutsideAsciiBecomeTheirNearestAscii) {

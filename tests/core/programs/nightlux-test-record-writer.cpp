@@ -3,6 +3,7 @@
 // happens before that report.
 //   nightlux-test-record-writer READINGS-FILE SKYGLOW-FOLDER
 
+#include "core/Reading.h"
 #include "core/ReadingsFile.h"
 #include "core/Versioninfo.h"
 #include "sharing/SharedReading.h"
@@ -37,11 +38,11 @@ int main(int argc, char** argv) {
     TSkyglowWriter skyglow(settings, TSite{}, "SQM-LE", [] { return std::string(); });
     for (int minute = 0; minute < 2; ++minute) {
         link.ReadingTime = EncodeDateTime(2026, 12, 9, 22, minute, 0, 0);
-        if (!SaveReadingToFile(argv[1], link, TVersionInfo(std::string())))
+        if (!SaveReadingToFile(argv[1], ReadingOf(link), TVersionInfo(std::string())))
             return 1;
         Say("readings file stored " + std::to_string(minute));
         const TSharedReading reading =
-            ReadSharedReading(link, EncodeDateTime(2026, 12, 9, 21, minute, 0, 0));
+            ReadSharedReading(ReadingOf(link), EncodeDateTime(2026, 12, 9, 21, minute, 0, 0));
         if (!skyglow.Write(reading).Stored)
             return 1;
         Say("skyglow file stored " + std::to_string(minute));
