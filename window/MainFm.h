@@ -105,6 +105,7 @@ private:
     void SetTabOrder();
     void PlaceOnScreen();
     void ApplyFonts();
+    bool IsPartOfScroller(const QWidget* widget) const;
     bool CaptionsFit() const;
     void BindHandlers();
     void FollowScreenChanges();
@@ -138,6 +139,7 @@ private:
 
     // Holds the three panels; scrolls them where the screen is too short for the window.
     QScrollArea* PanelScroller = nullptr;
+    QWidget* PanelPage = nullptr; // the scrolled page the panels are made in
     QFrame* ControlPanel = nullptr;
     QLabel* LblModel = nullptr;
     QComboBox* CmbModel = nullptr;

@@ -105,6 +105,9 @@ void TMainForm::BuildWindow() {
                    Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
     setBackgroundRole(QPalette::Button);
 
+    // The panels are made in their scrolled page, which is in place first: under a style sheet,
+    // moving a widget to another parent polishes it and everything in it once more.
+    BuildPanelScroller();
     BuildControlPanel();
     BuildStoragePanel();
     BuildReadingPanel();
@@ -114,9 +117,12 @@ void TMainForm::BuildWindow() {
     ControlPanel->setFixedHeight(113);
     StoragePanel->setFixedHeight(72);
     StatusBar->setFixedHeight(StatusBarHeight);
+    auto* pageLayout = static_cast<QVBoxLayout*>(PanelPage->layout());
+    pageLayout->addWidget(ControlPanel);
+    pageLayout->addWidget(StoragePanel);
+    pageLayout->addWidget(ReadingPanel, 1);
     SetTabOrder();
     ApplyFonts();
-    BuildPanelScroller();
 
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
@@ -144,14 +150,11 @@ void TMainForm::PlaceOnScreen() {
 }
 
 void TMainForm::BuildPanelScroller() {
-    auto* page = new QWidget;
+    auto* page = PanelPage = new QWidget;
     page->setObjectName(QStringLiteral("PanelPage"));
     auto* layout = new QVBoxLayout(page);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);
-    layout->addWidget(ControlPanel);
-    layout->addWidget(StoragePanel);
-    layout->addWidget(ReadingPanel, 1);
     // The controls end at 512; the margin beyond absorbs the rounding of fractional scales.
     page->setMinimumSize(520, ClientSize.height() - StatusBarHeight);
 
@@ -165,7 +168,7 @@ void TMainForm::BuildPanelScroller() {
 }
 
 void TMainForm::BuildControlPanel() {
-    QFrame* p = ControlPanel = MakePanel(this, "ControlPanel");
+    QFrame* p = ControlPanel = MakePanel(PanelPage, "ControlPanel");
     CmbModel = PlaceList(p, "CmbModel", 12, 32, 121, "Select the model of meter");
     LblModel = PlaceLabel(p, "LblModel", 12, 16, "&SQM Model", CmbModel);
     EdtIP = PlaceEdit(p, "EdtIP", 139, 32, 148, "Enter IP address or domain name of SQM-LE");
@@ -194,7 +197,7 @@ void TMainForm::BuildControlPanel() {
 }
 
 void TMainForm::BuildStoragePanel() {
-    QFrame* p = StoragePanel = MakePanel(this, "StoragePanel");
+    QFrame* p = StoragePanel = MakePanel(PanelPage, "StoragePanel");
     ChkSaveReading = Place(new QCheckBox(QStringLiteral("Sa&ve readings to:"), p), "ChkSaveReading",
                            12, 14, 173, 17);
     ChkSaveReading->setToolTip(QStringLiteral("Add readings to a file, creating it if necessary."));
@@ -205,7 +208,7 @@ void TMainForm::BuildStoragePanel() {
 }
 
 void TMainForm::BuildReadingPanel() {
-    QFrame* p = ReadingPanel = MakePanel(this, "ReadingPanel");
+    QFrame* p = ReadingPanel = MakePanel(PanelPage, "ReadingPanel");
     EdtMag = PlaceDisplay(p, "EdtMag", 12, 31, 173, 37);
     PlaceLabel(p, "Label3", 12, 12, ReadingFieldName(TReadingField::Magnitude).c_str());
     EdtNELM = PlaceDisplay(p, "EdtNELM", 208, 31, 173, 37);
@@ -269,7 +272,8 @@ void TMainForm::ApplyFonts() {
         // Set on every control: a style sheet in force keeps controls from inheriting it.
         setFont(WindowFont(size));
         for (QWidget* child : findChildren<QWidget*>())
-            child->setFont(WindowFont(size));
+            if (!IsPartOfScroller(child))
+                child->setFont(WindowFont(size));
         for (QLabel* large : {EdtMag, EdtNELM, EdtTimestamp})
             large->setFont(WindowFont(size * 27 / 11, true));
         for (QLabel* small : {EdtModel, EdtSerial, EdtProtocol, EdtFeature, EdtTemp})
@@ -282,6 +286,12 @@ void TMainForm::ApplyFonts() {
         if (CaptionsFit())
             return;
     }
+}
+
+// The scroll area's own widgets (its viewport, bars and page) keep the font they inherit.
+bool TMainForm::IsPartOfScroller(const QWidget* widget) const {
+    return widget == PanelScroller || widget == PanelPage ||
+           (PanelScroller->isAncestorOf(widget) && !PanelPage->isAncestorOf(widget));
 }
 
 bool TMainForm::CaptionsFit() const {
