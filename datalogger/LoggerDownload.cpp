@@ -155,7 +155,9 @@ TLoggerStore::TOutcome TLoggerStore::Store(const TLoggerRecord& record) {
     if (Known.contains(key))
         return TOutcome::Duplicate;
     const TReading reading = ReadingOf(TRecordLink(record, local, Setup.UnitInfoReply));
-    if (!SaveReadingToFile(Setup.FileName, reading))
+    const TSaveResult saved = SaveReadingToFile(Setup.FileName, reading);
+    Tell(saved.Notice.Text);
+    if (!saved)
         return TOutcome::Failed;
     Known.insert(key);
     if (Skyglow) {
@@ -163,11 +165,14 @@ TLoggerStore::TOutcome TLoggerStore::Store(const TLoggerRecord& record) {
             ReadSharedReading(reading, LoggerUniversalTime(record.Time, Setup.Clock));
         shared.Nelm = ComputeNelm(record.Magnitude);
         shared.ReadingReply = record.Reply; // what the meter sent, in the header's readout line
-        const TSkyglowResult result = Skyglow->Write(shared);
-        if (!result.Notice.Text.empty() && Told.insert(result.Notice.Text).second)
-            Notices.push_back(result.Notice.Text);
+        Tell(Skyglow->Write(shared).Notice.Text);
     }
     return TOutcome::Stored;
+}
+
+void TLoggerStore::Tell(const std::string& notice) {
+    if (!notice.empty() && Told.insert(notice).second)
+        Notices.push_back(notice);
 }
 
 TLoggerDownloadResult TLoggerDownload::Run(TDataLogger& logger, const TLoggerLayout& layout,

@@ -65,9 +65,8 @@ public:
     explicit TLoggerStore(TSetup setup);
     ~TLoggerStore();
 
-    // A file that cannot be written is reported through the message seam (ShowMessage) by the
-    // readings file's writer: call it on the thread that may show messages. A skyglow file that
-    // fails adds a notice (each one once) and does not make the outcome fail.
+    // What the readings file and the skyglow file tell is added to the notices, each text once.
+    // A readings file that cannot be written fails the outcome; a skyglow file does not.
     TOutcome Store(const TLoggerRecord& record);
     std::vector<std::string> TakeNotices() { return std::exchange(Notices, {}); }
 
@@ -76,6 +75,8 @@ private:
     std::set<std::pair<std::int64_t, long long>> Known; // local seconds, MPSAS * 100
     std::unique_ptr<TSkyglowWriter> Skyglow;
     std::set<std::string> Told;
+
+    void Tell(const std::string& notice);
     std::vector<std::string> Notices;
 };
 

@@ -1,7 +1,6 @@
 #include "headless/LoggerCommand.h"
 
 #include "core/Sqmmodelnames.h"
-#include "core/UiSeams.h"
 #include "datalogger/LoggerDownload.h"
 #include "headless/HeadlessReader.h"
 #include "headless/StopSignals.h"
@@ -218,8 +217,6 @@ int RunLoggerCommand(const THeadlessOptions& options, const TConnectionEntries& 
             << std::endl;
         return 2;
     }
-    // A file that cannot be written is told on the error stream.
-    const TUiSeamsOverride route([&err](const std::string& text) { err << text << std::endl; }, {});
     TDmSQMLUR link;
     link.SetComPort(connection.ComPort);
     try {

@@ -13,6 +13,7 @@
 
 #include <cmath>
 #include <filesystem>
+#include <fstream>
 #include <functional>
 #include <gtest/gtest.h>
 #include <sstream>
@@ -106,6 +107,19 @@ TEST_F(LoggerCommand, StatusOfAWrappedLogCountsTheWholeFlash) {
     ASSERT_EQ(Run({"--logger", "status"}), 0) << Err.str();
     EXPECT_EQ(Value("Records"), "50");
     EXPECT_EQ(Value("Record pointer"), "20 (the log has wrapped)");
+}
+
+// The readings file's own words say why the records could not be stored.
+TEST_F(LoggerCommand, AFileThatCannotBeWrittenIsToldByName) {
+    TLoggerOptions flash;
+    flash.Records = 5;
+    Start(flash);
+    const std::string blocker = Home.File("plain");
+    std::ofstream(blocker) << "a file where a folder should be\n";
+    const std::string file = blocker + "/readings.csv";
+    ASSERT_NE(Run({"--logger", "download", "--file", file}), 0);
+    EXPECT_NE(Err.str().find(file), std::string::npos) << Err.str();
+    EXPECT_FALSE(std::filesystem::exists(file));
 }
 
 TEST_F(LoggerCommand, OldFirmwareHasNoCapacity) {
