@@ -12,14 +12,6 @@
 
 namespace {
 
-std::vector<char*> PointersTo(const std::vector<std::string>& texts) {
-    std::vector<char*> pointers;
-    for (const std::string& text : texts)
-        pointers.push_back(const_cast<char*>(text.c_str()));
-    pointers.push_back(nullptr);
-    return pointers;
-}
-
 std::string ReadAll(int fd) {
     std::string text;
     char chunk[256];
@@ -41,6 +33,14 @@ int WaitForExit(pid_t pid) {
 }
 
 } // namespace
+
+std::vector<char*> PointersTo(const std::vector<std::string>& texts) {
+    std::vector<char*> pointers;
+    for (const std::string& text : texts)
+        pointers.push_back(const_cast<char*>(text.c_str()));
+    pointers.push_back(nullptr);
+    return pointers;
+}
 
 TChildUsage MeasureChild(const std::string& launcher, const std::vector<std::string>& command,
                          const std::vector<std::string>& environment) {

@@ -11,6 +11,10 @@ struct TChildUsage {
     double SystemSeconds = 0.0;
 };
 
+// The pointers of texts followed by a null pointer, as exec and posix_spawn take them; valid
+// while texts lives.
+std::vector<char*> PointersTo(const std::vector<std::string>& texts);
+
 // Runs command (program path first) with the environment through the launcher
 // nightlux-bench-spawn and returns what the program used. The program's standard output
 // is thrown away, its standard error kept. Raises std::runtime_error when the launcher

@@ -6,6 +6,7 @@
 // for MapNotify on the root window (SubstructureNotify): nothing polls the server.
 
 #include "bench/BenchSupport.h"
+#include "bench/ChildUsage.h"
 #include "platform/FileDescriptor.h"
 #include "tests/support/TempFolder.h"
 
@@ -28,14 +29,6 @@
 namespace {
 
 using Clock = std::chrono::steady_clock;
-
-std::vector<char*> PointersTo(const std::vector<std::string>& texts) {
-    std::vector<char*> pointers;
-    for (const std::string& text : texts)
-        pointers.push_back(const_cast<char*>(text.c_str()));
-    pointers.push_back(nullptr);
-    return pointers;
-}
 
 pid_t Spawn(const std::vector<std::string>& arguments, const std::vector<std::string>& environment,
             posix_spawn_file_actions_t* actions) {
