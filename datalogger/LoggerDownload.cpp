@@ -1,6 +1,5 @@
 #include "datalogger/LoggerDownload.h"
 
-#include "core/Nelm.h"
 #include "core/Reading.h"
 #include "core/ReadingsFile.h"
 #include "history/ReadingsFileReader.h"
@@ -163,7 +162,6 @@ TLoggerStore::TOutcome TLoggerStore::Store(const TLoggerRecord& record) {
     if (Skyglow) {
         TSharedReading shared =
             ReadSharedReading(reading, LoggerUniversalTime(record.Time, Setup.Clock));
-        shared.Nelm = ComputeNelm(record.Magnitude);
         shared.ReadingReply = record.Reply; // what the meter sent, in the header's readout line
         Tell(Skyglow->Write(shared).Notice.Text);
     }
