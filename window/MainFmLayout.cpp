@@ -1,5 +1,6 @@
 // The window's layout: every control at its place, with its name, caption, hint and range.
 #include "window/ComPortNames.h"
+#include "window/DeferredPopupList.h"
 #include "window/MainFm.h"
 #include "window/NightluxApplication.h"
 #include "window/StartUp.h"
@@ -55,9 +56,9 @@ QLineEdit* PlaceEdit(QWidget* parent, const char* name, int left, int top, int w
     return edit;
 }
 
-QComboBox* PlaceList(QWidget* parent, const char* name, int left, int top, int width,
-                     const char* hint) {
-    auto* list = Place(new QComboBox(parent), name, left, top, width, 21);
+TDeferredPopupList* PlaceList(QWidget* parent, const char* name, int left, int top, int width,
+                              const char* hint) {
+    auto* list = Place(new TDeferredPopupList(parent), name, left, top, width, 21);
     list->setEditable(false);
     list->setToolTip(QString::fromUtf8(hint));
     return list;
@@ -175,10 +176,13 @@ void TMainForm::BuildControlPanel() {
     LblIP = PlaceLabel(p, "LblIP", 139, 16, "&IP Address", EdtIP);
     EdtPort = PlaceEdit(p, "EdtPort", 293, 32, 92, "Enter TCP port number of SQM-LE");
     LblPort = PlaceLabel(p, "LblPort", 293, 16, "TCP &Port Number", EdtPort);
-    CmbComPort =
+    TDeferredPopupList* ports =
         PlaceList(p, "CmbComPort", 391, 32, 121, "Enter serial port name of SQM-LU or SQM-LR");
-    CmbComPort->addItems(ComPortNames());
-    DescribeComPorts(CmbComPort);
+    ports->addItems(ComPortNames());
+    // Described when first opened, so that ports added since (a stored one, a found meter)
+    // are described too.
+    ports->SetPopupPreparation([](QComboBox* list) { DescribeComPorts(list); });
+    CmbComPort = ports;
     LblComPort = PlaceLabel(p, "LblComPort", 391, 16, "&COM Port", CmbComPort);
 
     BtnRead = PlaceButton(p, "BtnRead", 12, 75, 75, 25, "Read &Now",

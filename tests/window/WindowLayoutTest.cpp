@@ -6,6 +6,7 @@
 #include "window/StyleManager.h"
 #include "window/UpDown.h"
 
+#include <QAbstractItemView>
 #include <QApplication>
 #include <QCheckBox>
 #include <QDir>
@@ -229,6 +230,24 @@ TEST_F(WindowLayoutTest, ListsHoldTheModelsThePortsAndTheSortedStyles) {
               QStringList({"Carbon", "Charcoal Dark Slate", "Diamond", "Jet", "Lavender Classico",
                            "Onyx Blue", "Slate Classico", "Windows10", "Windows10 SlateGray"}));
     EXPECT_EQ(Child<QComboBox>("CmbStyles")->maxVisibleItems(), 10);
+}
+
+// A list's pop-up is made when it is first opened, not at start, and then takes the list's
+// font; the port list is described then, as wide as its longest line. The program sets its
+// style before it makes the window (a change of style makes every pop-up).
+TEST_F(WindowLayoutTest, ListsMakeTheirPopUpsWhenFirstOpenedInTheirOwnFont) {
+    Form.reset();
+    ASSERT_TRUE(TStyleManager::TrySetStyle(QStringLiteral("Slate Classico"), false));
+    MakeForm();
+    for (const char* name : {"CmbModel", "CmbComPort", "CmbStyles"})
+        EXPECT_EQ(Child<QComboBox>(name)->findChild<QAbstractItemView*>(), nullptr) << name;
+    auto* ports = Child<QComboBox>("CmbComPort");
+    ports->showPopup();
+    EXPECT_TRUE(ports->view()->isVisible());
+    EXPECT_EQ(ports->view()->window()->font(), ports->font());
+    EXPECT_EQ(ports->view()->font().toString(), ports->font().toString());
+    EXPECT_EQ(ports->view()->minimumWidth(), ports->view()->sizeHintForColumn(0) + 24);
+    ports->hidePopup();
 }
 
 TEST_F(WindowLayoutTest, StatusBarShowsTheVersionRecord) {

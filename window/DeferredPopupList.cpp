@@ -1,0 +1,33 @@
+#include "window/DeferredPopupList.h"
+
+#include <QAbstractItemView>
+#include <QEvent>
+#include <utility>
+
+TDeferredPopupList::TDeferredPopupList(QWidget* parent) : QComboBox(parent) {}
+
+void TDeferredPopupList::SetPopupPreparation(std::function<void(QComboBox*)> prepare) {
+    Prepare = std::move(prepare);
+}
+
+void TDeferredPopupList::showPopup() {
+    if (!PopupReady) {
+        PopupReady = true;
+        // What the list does on a font change, the pop-up's font among it, done once now. A
+        // pop-up made in a window already shown does not pass that font on to its list.
+        QEvent fontChange(QEvent::FontChange);
+        QComboBox::changeEvent(&fontChange);
+        view()->setFont(font());
+        if (Prepare)
+            Prepare(this);
+    }
+    QComboBox::showPopup();
+}
+
+void TDeferredPopupList::changeEvent(QEvent* event) {
+    if (event->type() == QEvent::FontChange && !PopupReady) {
+        QWidget::changeEvent(event);
+        return;
+    }
+    QComboBox::changeEvent(event);
+}
