@@ -13,11 +13,9 @@ void TDeferredPopupList::SetPopupPreparation(std::function<void(QComboBox*)> pre
 void TDeferredPopupList::showPopup() {
     if (!PopupReady) {
         PopupReady = true;
-        // What the list does on a font change, the pop-up's font among it, done once now. A
-        // pop-up made in a window already shown does not pass that font on to its list.
+        // What the list does on a font change, the pop-up's font among it, done once now.
         QEvent fontChange(QEvent::FontChange);
-        QComboBox::changeEvent(&fontChange);
-        view()->setFont(font());
+        changeEvent(&fontChange);
         if (Prepare)
             Prepare(this);
     }
@@ -30,4 +28,7 @@ void TDeferredPopupList::changeEvent(QEvent* event) {
         return;
     }
     QComboBox::changeEvent(event);
+    // A pop-up made in a window already shown does not pass its font on to its list.
+    if (event->type() == QEvent::FontChange)
+        view()->setFont(font());
 }

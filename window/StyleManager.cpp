@@ -76,8 +76,9 @@ struct TActiveStyle {
     QString Name;
     QString SystemStyleKey; // the Qt style in use before the first change
     // What the last carried style set: the application's style (Fusion under the style
-    // sheet), the palette asked for and the one that resulted.
+    // sheet), the style sheet, the palette asked for and the one that resulted.
     QPointer<QStyle> Applied;
+    QString Sheet;
     QPalette Palette;
     QPalette ResolvedPalette;
 };
@@ -96,22 +97,30 @@ void ApplySystemStyle() {
     QApplication::setPalette(QApplication::style()->standardPalette());
 }
 
+// Whether what the last carried style set is still in force, untouched since.
+bool StillInForce(const TActiveStyle& active, const QString& sheet, const QPalette& palette) {
+    return active.Applied != nullptr && QApplication::style() == active.Applied &&
+           qApp->styleSheet() == sheet && active.Palette == palette &&
+           QApplication::palette() == active.ResolvedPalette;
+}
+
 void ApplyCarriedStyle(const QString& name) {
-    const TStyleValues values = ReadStyleValues(name);
-    const QPalette palette = PaletteFor(values);
-    const QString sheet = StyleSheetFor(values);
     TActiveStyle& active = Active();
     // Setting the same style, style sheet and palette again would polish every widget of the
     // window anew (most of the window's start-up time) and change nothing.
-    if (active.Applied != nullptr && QApplication::style() == active.Applied &&
-        qApp->styleSheet() == sheet && active.Palette == palette &&
-        QApplication::palette() == active.ResolvedPalette)
+    if (active.Name == name && StillInForce(active, active.Sheet, active.Palette))
+        return;
+    const TStyleValues values = ReadStyleValues(name);
+    const QPalette palette = PaletteFor(values);
+    const QString sheet = StyleSheetFor(values);
+    if (StillInForce(active, sheet, palette))
         return;
     if (QApplication::style()->name().compare(QStringLiteral("fusion"), Qt::CaseInsensitive) != 0)
         QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
     QApplication::setPalette(palette);
     qApp->setStyleSheet(sheet);
     active.Applied = QApplication::style();
+    active.Sheet = sheet;
     active.Palette = palette;
     active.ResolvedPalette = QApplication::palette();
 }
@@ -128,13 +137,17 @@ static void InitStyleResources() {
 }
 
 QStringList TStyleManager::StyleNames() {
-    InitStyleResources();
-    QStringList names;
-    const QStringList files =
-        QDir(StylesFolder).entryList({QLatin1Char('*') + StyleSuffix}, QDir::Files);
-    for (const QString& file : files)
-        names << file.chopped(StyleSuffix.size());
-    names << SystemStyleName();
+    // The styles are compiled in: listed once.
+    static const QStringList names = [] {
+        InitStyleResources();
+        QStringList found;
+        const QStringList files =
+            QDir(StylesFolder).entryList({QLatin1Char('*') + StyleSuffix}, QDir::Files);
+        for (const QString& file : files)
+            found << file.chopped(StyleSuffix.size());
+        found << SystemStyleName();
+        return found;
+    }();
     return names;
 }
 
