@@ -24,7 +24,8 @@ void TDeferredPopupList::showPopup() {
 
 void TDeferredPopupList::changeEvent(QEvent* event) {
     if (event->type() == QEvent::FontChange && !PopupReady) {
-        QWidget::changeEvent(event);
+        // The list's own handling, which would make the pop-up, is left out on purpose.
+        QWidget::changeEvent(event); // NOLINT(bugprone-parent-virtual-call)
         return;
     }
     QComboBox::changeEvent(event);
